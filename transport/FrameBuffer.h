@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <optional>
+
+// The receive buffer: cuts frames (DE AD BE EF, big-endian length, body) out
+// of a byte stream. Consuming moves a start offset, so the bytes behind a frame
+// are not copied; stray bytes are skipped in linear time.
+class FrameBuffer {
+public:
+    static constexpr quint32 maximumBodyLength = 9'999'999;
+
+    void append(QByteArrayView bytes);
+    // The body of the next complete frame, consumed from the buffer; none when
+    // more bytes are needed. The view stays valid until the next append/clear.
+    std::optional<QByteArrayView> nextFrame();
+
+    qsizetype size() const;
+    void clear();
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_start = 0;
+};
+
+// Marker, length and body; none when the body cannot be expressed in 32 bits.
+std::optional<QByteArray> makeFrame(QByteArrayView body);

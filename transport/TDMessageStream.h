@@ -1,0 +1,33 @@
+#pragma once
+
+#include "protocol/TDMessage.h"
+
+#include <QObject>
+
+#include <deque>
+#include <functional>
+
+// The asynchronous message stream: unbounded, never finished, one consumer.
+// The producer yields; the consumer asks for the next message and is called
+// back as a later task on this object's thread once one is there.
+class TDMessageStream : public QObject {
+    Q_OBJECT
+public:
+    explicit TDMessageStream(QObject *parent = nullptr);
+
+    void yield(TDMessage message);
+
+    // Registers the single waiting consumer. `handler` runs later, in `context`'s
+    // thread, with the oldest undelivered message; it is dropped with `context`.
+    void next(QObject *context, std::function<void(TDMessage)> handler);
+
+    qsizetype pendingCount() const;
+
+private:
+    void deliverLater();
+
+    std::deque<TDMessage> m_pending;
+    QPointer<QObject> m_waiterContext;
+    std::function<void(TDMessage)> m_waiter;
+    bool m_deliveryScheduled = false;
+};
