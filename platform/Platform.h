@@ -1,0 +1,25 @@
+#pragma once
+
+class ApplicationServices;
+class ScriptHost;
+class Pasteboard;
+class ScreenCapture;
+class FileViewer;
+class ServiceAdvertiser;
+class ComputerName;
+
+// The platform services the server uses, each behind its own small interface.
+// Tests hand in fakes for what this machine cannot provide.
+struct Platform {
+    ApplicationServices *applications = nullptr;
+    ScriptHost *scripts = nullptr;
+    Pasteboard *pasteboard = nullptr;
+    ScreenCapture *screenCapture = nullptr;
+    FileViewer *fileViewer = nullptr;
+    ServiceAdvertiser *advertiser = nullptr;
+    ComputerName *computerName = nullptr;
+};
+
+// The implementations for the machine the program runs on; they live for the
+// whole process.
+Platform &systemPlatform();
