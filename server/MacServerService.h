@@ -1,13 +1,19 @@
 #pragma once
 
 #include "server/ServerState.h"
+#include "server/TcpListener.h"
 #include "transport/TDNetworkService.h"
 
 #include <QPointer>
 #include <QString>
 #include <QTimer>
 
+#include <memory>
+
 class MacAppStore;
+class QuickActions;
+class AppControl;
+class ClipboardActions;
 struct Platform;
 
 // The desktop's one server: listener and advertisement, PIN, pairing,
@@ -17,6 +23,12 @@ class MacServerService : public TDNetworkService {
     Q_PROPERTY(ServerState serverState READ serverState NOTIFY serverStateChanged)
     Q_PROPERTY(QString pin READ pin NOTIFY pinChanged)
 public:
+    static constexpr quint16 defaultPort = 57432;
+    static constexpr int listenerRetryMs = 2000;
+    static constexpr int runningAppsIntervalMs = 1500;
+    static constexpr int pingIntervalMs = 5000;
+    static constexpr int runningAppsAfterListMs = 100;
+
     // `platform` defaults to the services of the machine this runs on.
     explicit MacServerService(MacAppStore &appStore, Platform *platform = nullptr,
                               QObject *parent = nullptr);
@@ -24,16 +36,60 @@ public:
 
     ServerState serverState() const { return m_serverState; }
     QString pin() const { return m_pin; }
+    TcpListener *listener() const { return m_listener.get(); }
+    const QTimer *runningAppsTimer() const { return m_runningAppsTimer; }
+    const QTimer *pingTimer() const { return m_pingTimer; }
+    MacAppStore &appStore() const { return m_appStore; }
 
     Q_INVOKABLE void startListening();
     Q_INVOKABLE void sendAppList();
+
+    // The computer's name for the advertisement and the greeting.
+    QString computerName() const;
+
+    // Tests listen elsewhere than the fixed port.
+    void setListeningPort(quint16 port) { m_port = port; }
+
+    // Reactions to the platform and the timers; public so tests can drive them.
+    void handleListenerState(TcpListener::State state);
+    void adoptConnection(TDConnection *newConnection);
+    void handleConnectionState(TDConnection *from, TDConnection::State state);
+    void handleMessage(const TDMessage &message);
+    void pollRunningApps();
+    void sendRunningAppsNow();
+    void sendPing();
 
 signals:
     void serverStateChanged();
     void pinChanged();
 
 private:
+    void setServerState(ServerState state);
+    void setPin(const QString &pin);
+    void runMessageLoop();
+    void awaitNextMessage();
+    void checkPairing(const QString &pin);
+    void completePairing();
+    void sendClipboard();
+    QTimer *restartTimer(QTimer *old, int intervalMs, void (MacServerService::*handler)());
+
+    struct RunningAppsSnapshot {
+        QStringList bundleIDs;
+        std::optional<QString> frontmost;
+    };
+    RunningAppsSnapshot gatherRunningApps() const;
+
     ServerState m_serverState = ServerState::stopped;
     QString m_pin;
-    // … listener, runningAppsTimer, appStore, pingTimer
+    std::unique_ptr<TcpListener> m_listener;
+    QTimer *m_runningAppsTimer = nullptr;
+    MacAppStore &m_appStore;
+    QTimer *m_pingTimer = nullptr;
+
+    Platform &m_platform;
+    quint16 m_port = defaultPort;
+    bool m_messageLoopRunning = false;
+    std::unique_ptr<QuickActions> m_quickActions;
+    std::unique_ptr<AppControl> m_appControl;
+    std::unique_ptr<ClipboardActions> m_clipboard;
 };

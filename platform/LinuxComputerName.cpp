@@ -1,0 +1,42 @@
+#include "platform/LinuxComputerName.h"
+
+#include <QFile>
+#include <QSysInfo>
+
+LinuxComputerName::LinuxComputerName(QString machineInfoPath)
+    : m_machineInfoPath(std::move(machineInfoPath))
+{
+}
+
+QString LinuxComputerName::prettyHostName(const QByteArray &machineInfo)
+{
+    for (const QByteArray &rawLine : machineInfo.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        if (!line.startsWith("PRETTY_HOSTNAME="))
+            continue;
+        QByteArray value = line.mid(int(sizeof("PRETTY_HOSTNAME=") - 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'')
+            && value.back() == value.front())
+            value = value.mid(1, value.size() - 2);
+        // Shell-style escapes as written by hostnamectl.
+        QByteArray unescaped;
+        for (qsizetype i = 0; i < value.size(); ++i) {
+            if (value[i] == '\\' && i + 1 < value.size())
+                ++i;
+            unescaped.append(value[i]);
+        }
+        return QString::fromUtf8(unescaped).trimmed();
+    }
+    return {};
+}
+
+QString LinuxComputerName::localizedName()
+{
+    QFile file(m_machineInfoPath);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QString pretty = prettyHostName(file.readAll());
+        if (!pretty.isEmpty())
+            return pretty;
+    }
+    return QSysInfo::machineHostName();
+}

@@ -1,0 +1,237 @@
+#include "server/MacServerService.h"
+
+#include "catalogue/MacAppStore.h"
+#include "platform/ApplicationServices.h"
+#include "platform/ComputerName.h"
+#include "platform/Platform.h"
+#include "platform/ServiceAdvertiser.h"
+#include "server/AppControl.h"
+#include "server/ClipboardActions.h"
+#include "server/Pin.h"
+#include "server/QuickActions.h"
+
+namespace {
+const QString kServiceType = QStringLiteral("_tendril._tcp");
+const QString kServiceDomain = QStringLiteral("local.");
+const QString kFallbackComputerName = QStringLiteral("Mac");
+} // namespace
+
+MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QObject *parent)
+    : TDNetworkService(parent), m_appStore(appStore),
+      m_platform(platform ? *platform : systemPlatform()),
+      m_quickActions(std::make_unique<QuickActions>(*m_platform.scripts)),
+      m_appControl(std::make_unique<AppControl>(*m_platform.applications, *m_quickActions)),
+      m_clipboard(std::make_unique<ClipboardActions>(*m_platform.pasteboard,
+                                                     *m_platform.screenCapture,
+                                                     *m_platform.fileViewer))
+{
+}
+
+MacServerService::~MacServerService() = default;
+
+QString MacServerService::computerName() const
+{
+    const QString name = m_platform.computerName ? m_platform.computerName->localizedName()
+                                                 : QString();
+    return name.isEmpty() ? kFallbackComputerName : name;
+}
+
+void MacServerService::setServerState(ServerState state)
+{
+    if (m_serverState == state)
+        return;
+    m_serverState = state;
+    emit serverStateChanged();
+}
+
+void MacServerService::setPin(const QString &pin)
+{
+    if (m_pin == pin)
+        return;
+    m_pin = pin;
+    emit pinChanged();
+}
+
+void MacServerService::startListening()
+{
+    setPin(drawPin());
+
+    // A listener that failed may still hold the port; it is replaced anyway.
+    m_listener.reset();
+    std::unique_ptr<TcpListener> listener = TcpListener::create(m_port);
+    if (!listener) {
+        QTimer::singleShot(listenerRetryMs, this, &MacServerService::startListening);
+        return;
+    }
+    m_listener = std::move(listener);
+
+    if (m_platform.advertiser)
+        m_platform.advertiser->advertise(computerName(), kServiceType, kServiceDomain,
+                                         m_listener->port());
+
+    TcpListener *current = m_listener.get();
+    connect(current, &TcpListener::stateChanged, this,
+            [this, current](TcpListener::State state) {
+                if (current == m_listener.get())
+                    handleListenerState(state);
+            }, Qt::QueuedConnection);
+    connect(current, &TcpListener::newConnection, this, &MacServerService::adoptConnection,
+            Qt::QueuedConnection);
+    current->start();
+}
+
+void MacServerService::handleListenerState(TcpListener::State state)
+{
+    switch (state) {
+    case TcpListener::State::failed:
+        if (m_platform.advertiser)
+            m_platform.advertiser->withdraw();
+        setServerState(ServerState::stopped);
+        break;
+    case TcpListener::State::ready:
+        setServerState(ServerState::advertising);
+        break;
+    default:
+        break;
+    }
+}
+
+void MacServerService::adoptConnection(TDConnection *newConnection)
+{
+    if (TDConnection *previous = connection())
+        previous->cancel();
+    setConnection(newConnection);
+    setServerState(ServerState::connected);
+    connect(newConnection, &TDConnection::stateChanged, this,
+            [this, newConnection](TDConnection::State state) {
+                handleConnectionState(newConnection, state);
+            }, Qt::QueuedConnection);
+    newConnection->start();
+    send(td::MacHello{m_pin, computerName()});
+}
+
+void MacServerService::handleConnectionState(TDConnection *from, TDConnection::State state)
+{
+    // A replaced connection's late reports must not disturb the phone in use.
+    if (from != connection())
+        return;
+    switch (state) {
+    case TDConnection::State::ready:
+        setIsConnected(true);
+        receiveNext();
+        runMessageLoop();
+        break;
+    case TDConnection::State::failed:
+    case TDConnection::State::cancelled:
+        setIsConnected(false);
+        setServerState(ServerState::advertising);
+        if (m_runningAppsTimer)
+            m_runningAppsTimer->stop();
+        break;
+    default:
+        break;
+    }
+}
+
+// One loop serves every connection: the stream outlives them, and a single
+// consumer keeps each message handled once, in arrival order.
+void MacServerService::runMessageLoop()
+{
+    if (m_messageLoopRunning)
+        return;
+    m_messageLoopRunning = true;
+    awaitNextMessage();
+}
+
+void MacServerService::awaitNextMessage()
+{
+    messages()->next(this, [this](TDMessage message) {
+        handleMessage(message);
+        awaitNextMessage();
+    });
+}
+
+void MacServerService::checkPairing(const QString &pin)
+{
+    if (pin == m_pin)
+        completePairing();
+    else
+        send(td::PairingRejected{});
+}
+
+void MacServerService::completePairing()
+{
+    send(td::PairingConfirmed{});
+    setServerState(ServerState::paired);
+    sendAppList();
+    m_runningAppsTimer = restartTimer(m_runningAppsTimer, runningAppsIntervalMs,
+                                      &MacServerService::pollRunningApps);
+    m_pingTimer = restartTimer(m_pingTimer, pingIntervalMs, &MacServerService::sendPing);
+}
+
+QTimer *MacServerService::restartTimer(QTimer *old, int intervalMs,
+                                       void (MacServerService::*handler)())
+{
+    if (old) {
+        old->stop();
+        old->deleteLater();
+    }
+    auto *timer = new QTimer(this);
+    timer->setInterval(intervalMs);
+    connect(timer, &QTimer::timeout, this, handler);
+    timer->start();
+    return timer;
+}
+
+void MacServerService::sendAppList()
+{
+    if (!isConnected())
+        return;
+    send(td::AppListUpdate{m_appStore.selectedApps()});
+    QTimer::singleShot(runningAppsAfterListMs, this, &MacServerService::sendRunningAppsNow);
+}
+
+MacServerService::RunningAppsSnapshot MacServerService::gatherRunningApps() const
+{
+    RunningAppsSnapshot snapshot;
+    ApplicationServices &apps = *m_platform.applications;
+    for (const RunningApplication &app : apps.runningApplications())
+        if (app.bundleIdentifier)
+            snapshot.bundleIDs.append(*app.bundleIdentifier);
+    if (const std::optional<RunningApplication> front = apps.frontmostApplication())
+        snapshot.frontmost = front->bundleIdentifier;
+    return snapshot;
+}
+
+void MacServerService::pollRunningApps()
+{
+    RunningAppsSnapshot snapshot = gatherRunningApps();
+    const QString ownIdentifiers[] = {
+        QStringLiteral("com.larkspire.tendrilmac"),
+        m_platform.applications->ownBundleIdentifier().value_or(QString()),
+    };
+    const QString front = snapshot.frontmost.value_or(QString());
+    for (const QString &own : ownIdentifiers)
+        if (front == own)
+            snapshot.frontmost.reset();
+
+    QMetaObject::invokeMethod(this, [this, snapshot] {
+        if (!isConnected())
+            return;
+        send(td::RunningAppsUpdate{snapshot.bundleIDs});
+        send(td::FrontmostAppUpdate{snapshot.frontmost});
+    }, Qt::QueuedConnection);
+}
+
+void MacServerService::sendRunningAppsNow()
+{
+    const RunningAppsSnapshot snapshot = gatherRunningApps();
+    send(td::RunningAppsUpdate{snapshot.bundleIDs});
+    send(td::FrontmostAppUpdate{snapshot.frontmost});
+}
+
+void MacServerService::sendPing()
+{
+    if (isConnected())
+        send(td::Ping{});
+}
