@@ -2,12 +2,13 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QTcpSocket>
 
 #include <functional>
+#include <memory>
 #include <optional>
+
+class QTcpSocket;
 
 // One TCP connection in the style the server and transport expect of the
 // platform: created unstarted, started later, state reports delivered as
@@ -26,17 +27,22 @@ public:
     explicit TDConnection(QTcpSocket *socket, QObject *parent = nullptr);
     // An outgoing connection to host:port. Not started.
     TDConnection(const QString &host, quint16 port, QObject *parent = nullptr);
+    // Closes the socket; no report is emitted and a pending receive is dropped.
     ~TDConnection() override;
 
     State state() const;
     void start();
+    // Closes the socket; reports cancelled, and a pending receive completes
+    // with an error.
     void cancel();
 
     // Queue bytes for sending; dropped silently once failed or cancelled.
     void send(const QByteArray &bytes);
 
     // Deliver between minimumIncompleteLength and maximumLength bytes (or none
-    // with isComplete/error), once. The completion runs on this object's thread.
+    // with isComplete/error), once. The completion runs as a later task on this
+    // object's thread, and not at all if the connection is destroyed first.
+    // isComplete comes with the last bytes once the peer has closed its side.
     void receive(int minimumIncompleteLength, int maximumLength, ReceiveCompletion completion);
 
 signals:
@@ -44,6 +50,15 @@ signals:
     void stateChanged(TDConnection::State state, const QString &error);
 
 private:
+    void setState(State state, const QString &error = {});
+    void becomeReady();
+    void peerClosed();
+    void fail(const QString &error);
+    // Closes the socket after failure or cancellation.
+    void end();
+    // Completes the armed receive if there is something to tell it.
+    void deliverReceive();
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -3,6 +3,7 @@
 #include "protocol/TDMessage.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <deque>
 #include <functional>
@@ -19,12 +20,15 @@ public:
 
     // Registers the single waiting consumer. `handler` runs later, in `context`'s
     // thread, with the oldest undelivered message; it is dropped with `context`.
+    // A new registration replaces one that is still waiting, so each message
+    // reaches exactly one handler.
     void next(QObject *context, std::function<void(TDMessage)> handler);
 
-    qsizetype pendingCount() const;
+    qsizetype pendingCount() const { return qsizetype(m_pending.size()); }
 
 private:
     void deliverLater();
+    void deliver();
 
     std::deque<TDMessage> m_pending;
     QPointer<QObject> m_waiterContext;

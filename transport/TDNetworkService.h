@@ -8,12 +8,16 @@
 #include <QObject>
 #include <QPointer>
 
+#include <optional>
+
 // The phone link over one TCP connection: frames in, messages out, and the
 // published connection flag. The server decides which connection is used.
 class TDNetworkService : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isConnected READ isConnected NOTIFY isConnectedChanged)
 public:
+    static constexpr int maximumReceiveLength = 65'536;
+
     explicit TDNetworkService(QObject *parent = nullptr);
     ~TDNetworkService() override;
 
@@ -31,12 +35,15 @@ signals:
 
 protected:
     void setIsConnected(bool connected);
-    // Takes ownership. Bytes left over from an earlier connection are dropped
-    // so they cannot be glued in front of the new connection's bytes. Passing
-    // nullptr forgets the current connection.
+    // Takes ownership. The previous connection is released: its signals to
+    // this object are cut, so its late reports cannot touch the new one, and
+    // it is deleted later, which closes its socket. Bytes left over from it are
+    // dropped so they cannot be glued in front of the new connection's bytes.
+    // Passing nullptr forgets the current connection.
     void setConnection(TDConnection *connection);
 
-    // Internal steps, protected for the server and for tests.
+    // Internal steps, protected for the server and for tests. Completions
+    // from any connection but the current one are ignored.
     void handleReceive(TDConnection *from, const QByteArray &content, bool isComplete,
                        const std::optional<QString> &error);
     void processBuffer();

@@ -1,0 +1,187 @@
+#include "transport/TDConnection.h"
+
+#include <QList>
+#include <QMetaObject>
+#include <QTcpSocket>
+
+#include <algorithm>
+
+struct TDConnection::Private {
+    QTcpSocket *socket = nullptr;
+    bool outgoing = false;
+    QString host;
+    quint16 port = 0;
+
+    State state = State::setup;
+    std::optional<QString> error;
+    bool peerClosed = false;
+    QList<QByteArray> queuedSends;
+
+    ReceiveCompletion receiver;
+    int minimumLength = 1;
+    int maximumLength = 0;
+};
+
+namespace {
+const QString cancelledError = QStringLiteral("Operation canceled");
+}
+
+TDConnection::TDConnection(QTcpSocket *socket, QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>())
+{
+    d->socket = socket;
+    socket->setParent(this);
+    // Qt reports the peer's close as an error; here it is the end of the stream.
+    connect(socket, &QTcpSocket::readyRead, this, [this] { deliverReceive(); });
+    connect(socket, &QTcpSocket::readChannelFinished, this, [this] { peerClosed(); });
+    connect(socket, &QTcpSocket::disconnected, this, [this] { peerClosed(); });
+    connect(socket, &QTcpSocket::connected, this, [this] {
+        if (d->state == State::preparing)
+            becomeReady();
+    });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError code) {
+        if (code == QAbstractSocket::RemoteHostClosedError)
+            peerClosed();
+        else
+            fail(d->socket->errorString());
+    });
+}
+
+TDConnection::TDConnection(const QString &host, quint16 port, QObject *parent)
+    : TDConnection(new QTcpSocket, parent)
+{
+    d->outgoing = true;
+    d->host = host;
+    d->port = port;
+}
+
+TDConnection::~TDConnection()
+{
+    QObject::disconnect(d->socket, nullptr, this, nullptr);
+    d->socket->abort();
+    delete d->socket;
+}
+
+TDConnection::State TDConnection::state() const
+{
+    return d->state;
+}
+
+void TDConnection::start()
+{
+    if (d->state != State::setup)
+        return;
+    setState(State::preparing);
+    if (d->outgoing) {
+        d->socket->connectToHost(d->host, d->port);
+        return;
+    }
+    // An accepted socket is already connected; one the peer has closed in the
+    // meantime still delivers what it sent, then the end of the stream.
+    if (d->socket->state() != QAbstractSocket::ConnectedState)
+        d->peerClosed = true;
+    becomeReady();
+}
+
+void TDConnection::cancel()
+{
+    if (d->state == State::failed || d->state == State::cancelled)
+        return;
+    d->error = cancelledError;
+    setState(State::cancelled);
+    end();
+}
+
+void TDConnection::send(const QByteArray &bytes)
+{
+    switch (d->state) {
+    case State::ready:
+        d->socket->write(bytes);
+        break;
+    case State::setup:
+    case State::preparing:
+        d->queuedSends.append(bytes);
+        break;
+    case State::failed:
+    case State::cancelled:
+        break;
+    }
+}
+
+void TDConnection::receive(int minimumIncompleteLength, int maximumLength, ReceiveCompletion completion)
+{
+    Q_ASSERT(!d->receiver);
+    d->receiver = std::move(completion);
+    d->maximumLength = std::max(1, maximumLength);
+    d->minimumLength = std::clamp(minimumIncompleteLength, 1, d->maximumLength);
+    deliverReceive();
+}
+
+void TDConnection::setState(State state, const QString &error)
+{
+    d->state = state;
+    QMetaObject::invokeMethod(
+        this, [this, state, error] { emit stateChanged(state, error); }, Qt::QueuedConnection);
+}
+
+void TDConnection::becomeReady()
+{
+    setState(State::ready);
+    for (const QByteArray &bytes : std::exchange(d->queuedSends, {}))
+        d->socket->write(bytes);
+    deliverReceive();
+}
+
+void TDConnection::peerClosed()
+{
+    d->peerClosed = true;
+    deliverReceive();
+}
+
+void TDConnection::fail(const QString &error)
+{
+    if (d->state == State::failed || d->state == State::cancelled)
+        return;
+    d->error = error;
+    setState(State::failed, error);
+    end();
+}
+
+void TDConnection::end()
+{
+    d->queuedSends.clear();
+    QObject::disconnect(d->socket, nullptr, this, nullptr);
+    d->socket->abort();
+    deliverReceive();
+}
+
+void TDConnection::deliverReceive()
+{
+    if (!d->receiver)
+        return;
+
+    QByteArray content;
+    bool isComplete = false;
+    std::optional<QString> error;
+    if (d->state == State::failed || d->state == State::cancelled) {
+        error = d->error;
+    } else if (d->state != State::ready) {
+        return;
+    } else {
+        const qint64 available = d->socket->bytesAvailable();
+        if (available < d->minimumLength && !(d->peerClosed && available > 0)) {
+            if (!d->peerClosed)
+                return;
+        } else {
+            content = d->socket->read(d->maximumLength);
+        }
+        isComplete = d->peerClosed && d->socket->bytesAvailable() == 0;
+    }
+
+    QMetaObject::invokeMethod(
+        this,
+        [receiver = std::exchange(d->receiver, {}), content = std::move(content), isComplete,
+         error = std::move(error)] { receiver(content, isComplete, error); },
+        Qt::QueuedConnection);
+}
