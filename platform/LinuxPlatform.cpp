@@ -1,0 +1,24 @@
+#include "platform/Platform.h"
+
+#include "platform/FileViewer.h"
+#include "platform/LinuxApplicationServices.h"
+#include "platform/LinuxScriptHost.h"
+#include "platform/Pasteboard.h"
+#include "platform/ScreenCapture.h"
+
+Platform &systemPlatform()
+{
+    static LinuxApplicationServices applications;
+    static LinuxScriptHost scripts(applications);
+    static QtPasteboard pasteboard;
+    static ScrotScreenCapture screenCapture;
+    static FreedesktopFileViewer fileViewer;
+    static Platform platform{
+        .applications = &applications,
+        .scripts = &scripts,
+        .pasteboard = &pasteboard,
+        .screenCapture = &screenCapture,
+        .fileViewer = &fileViewer,
+    };
+    return platform;
+}

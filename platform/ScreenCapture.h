@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Captures the whole screen into a PNG file, silently (no shutter sound).
+// Runs the capture to its end on the calling thread; the error's
+// description, or none when the file was written.
+class ScreenCapture {
+public:
+    virtual ~ScreenCapture() = default;
+    virtual std::optional<QString> capture(const QString &path) = 0;
+};
+
+// scrot, as a child process.
+class ScrotScreenCapture : public ScreenCapture {
+public:
+    std::optional<QString> capture(const QString &path) override;
+};

@@ -1,0 +1,151 @@
+#include "platform/X11Desktop.h"
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+constexpr std::uint32_t iconicState = 3;   // ICCCM WM_CHANGE_STATE
+constexpr std::uint32_t sourceApplication = 1;
+} // namespace
+
+X11Desktop::X11Desktop()
+{
+    if (!std::getenv("DISPLAY"))
+        return;
+    int screenNumber = 0;
+    xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(connection)) {
+        xcb_disconnect(connection);
+        return;
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < screenNumber && it.rem; ++i)
+        xcb_screen_next(&it);
+    if (!it.rem) {
+        xcb_disconnect(connection);
+        return;
+    }
+    m_connection = connection;
+    m_root = it.data->root;
+}
+
+X11Desktop::~X11Desktop()
+{
+    if (m_connection) {
+        xcb_flush(m_connection);
+        xcb_disconnect(m_connection);
+    }
+}
+
+std::uint32_t X11Desktop::atom(const char *name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        m_connection, xcb_intern_atom(m_connection, 0, std::uint16_t(std::strlen(name)), name),
+        nullptr);
+    const std::uint32_t result = reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return result;
+}
+
+QList<std::uint32_t> X11Desktop::cardinals(Window window, std::uint32_t property, std::uint32_t type)
+{
+    QList<std::uint32_t> values;
+    xcb_get_property_reply_t *reply = xcb_get_property_reply(
+        m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 1 << 16), nullptr);
+    if (reply && reply->format == 32) {
+        const auto *data = static_cast<const std::uint32_t *>(xcb_get_property_value(reply));
+        const int count = xcb_get_property_value_length(reply) / 4;
+        values = QList<std::uint32_t>(data, data + count);
+    }
+    std::free(reply);
+    return values;
+}
+
+bool X11Desktop::supports(const char *hint)
+{
+    if (!m_connection)
+        return false;
+    const std::uint32_t wanted = atom(hint);
+    return wanted != XCB_ATOM_NONE
+        && cardinals(m_root, atom("_NET_SUPPORTED"), XCB_ATOM_ATOM).contains(wanted);
+}
+
+std::optional<qint64> X11Desktop::activeWindowProcess()
+{
+    if (!m_connection)
+        return std::nullopt;
+    const QList<std::uint32_t> active = cardinals(m_root, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+    if (active.isEmpty() || active.first() == XCB_WINDOW_NONE)
+        return std::nullopt;
+    const QList<std::uint32_t> pid = cardinals(active.first(), atom("_NET_WM_PID"), XCB_ATOM_CARDINAL);
+    if (pid.isEmpty())
+        return std::nullopt;
+    return qint64(pid.first());
+}
+
+QList<X11Desktop::Window> X11Desktop::windowsOfProcess(qint64 pid)
+{
+    QList<Window> result;
+    if (!m_connection)
+        return result;
+    QList<std::uint32_t> clients = cardinals(m_root, atom("_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW);
+    if (clients.isEmpty())
+        clients = cardinals(m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+    const std::uint32_t pidAtom = atom("_NET_WM_PID");
+    for (std::uint32_t window : clients) {
+        const QList<std::uint32_t> owner = cardinals(window, pidAtom, XCB_ATOM_CARDINAL);
+        if (!owner.isEmpty() && qint64(owner.first()) == pid)
+            result.append(window);
+    }
+    return result;
+}
+
+void X11Desktop::sendToRoot(Window window, std::uint32_t messageType, std::uint32_t data0,
+                            std::uint32_t data1)
+{
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = messageType;
+    event.data.data32[0] = data0;
+    event.data.data32[1] = data1;
+    xcb_send_event(m_connection, 0, m_root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&event));
+    xcb_flush(m_connection);
+}
+
+void X11Desktop::activate(Window window)
+{
+    if (m_connection)
+        sendToRoot(window, atom("_NET_ACTIVE_WINDOW"), sourceApplication, XCB_CURRENT_TIME);
+}
+
+void X11Desktop::minimize(Window window)
+{
+    if (m_connection)
+        sendToRoot(window, atom("WM_CHANGE_STATE"), iconicState);
+}
+
+void X11Desktop::restore(Window window)
+{
+    // Mapping an iconic window asks the window manager to return it to normal.
+    if (!m_connection)
+        return;
+    xcb_map_window(m_connection, window);
+    xcb_flush(m_connection);
+}
+
+void X11Desktop::toggleShowingDesktop()
+{
+    if (!m_connection)
+        return;
+    const std::uint32_t property = atom("_NET_SHOWING_DESKTOP");
+    const QList<std::uint32_t> showing = cardinals(m_root, property, XCB_ATOM_CARDINAL);
+    const bool nowShowing = !showing.isEmpty() && showing.first() != 0;
+    sendToRoot(m_root, property, nowShowing ? 0 : 1);
+}

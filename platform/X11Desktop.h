@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+struct xcb_connection_t;
+
+// The window manager's view of the X display (EWMH), over a connection of its
+// own so that it works from any thread. Every request is a no-op when no X
+// display can be reached.
+class X11Desktop {
+public:
+    using Window = std::uint32_t;
+
+    X11Desktop(); // connects to $DISPLAY
+    ~X11Desktop();
+    X11Desktop(const X11Desktop &) = delete;
+    X11Desktop &operator=(const X11Desktop &) = delete;
+
+    bool isOpen() const { return m_connection != nullptr; }
+    // Whether the window manager lists this hint in _NET_SUPPORTED.
+    bool supports(const char *hint);
+
+    // The process owning _NET_ACTIVE_WINDOW, when the window manager tells.
+    std::optional<qint64> activeWindowProcess();
+    // The managed windows of a process, bottom to top.
+    QList<Window> windowsOfProcess(qint64 pid);
+
+    void activate(Window window);
+    void minimize(Window window);
+    void restore(Window window);
+    // Flips _NET_SHOWING_DESKTOP.
+    void toggleShowingDesktop();
+
+private:
+    std::uint32_t atom(const char *name);
+    QList<std::uint32_t> cardinals(Window window, std::uint32_t property, std::uint32_t type);
+    void sendToRoot(Window window, std::uint32_t messageType, std::uint32_t data0,
+                    std::uint32_t data1 = 0);
+
+    xcb_connection_t *m_connection = nullptr;
+    Window m_root = 0;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "server/ActionLog.h"
+
+#include <QObject>
+#include <QString>
+
+class ApplicationServices;
+class QuickActions;
+
+// The phone's app-grid commands, each naming an application by its bundle
+// identifier and acting on every running instance of it. Main thread only.
+class AppControl : public QObject {
+    Q_OBJECT
+public:
+    // After making this program active, the pause before the named
+    // application is brought forward.
+    static constexpr int activationDelayMs = 50;
+
+    AppControl(ApplicationServices &applications, QuickActions &scripts, ActionLog log = ActionLog(),
+               QObject *parent = nullptr);
+
+    // Brings the running instances forward, or launches the application
+    // when none runs.
+    void launchOrActivate(const QString &bundleID);
+    void minimizeWindows(const QString &bundleID);
+    void hideApp(const QString &bundleID);
+    void quitApp(const QString &bundleID);
+    // Brings this program forward so that its window can take a drop.
+    void dragDropMode(bool active);
+
+private:
+    ApplicationServices &m_applications;
+    QuickActions &m_scripts;
+    ActionLog m_log;
+};
