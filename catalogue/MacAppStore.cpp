@@ -1,0 +1,180 @@
+#include "catalogue/MacAppStore.h"
+
+#include "catalogue/AppScanner.h"
+#include "catalogue/IconCache.h"
+#include "platform/UserDefaults.h"
+
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrent>
+
+#include <algorithm>
+
+namespace {
+
+// Above the pool's default: the user is waiting for the picker to fill.
+constexpr int userInitiatedPriority = 1;
+
+} // namespace
+
+MacAppStore::MacAppStore(QObject *parent)
+    : QObject(parent), m_defaults(standardUserDefaults())
+{
+    loadInstalledApps();
+    loadSelections();
+}
+
+MacAppStore::~MacAppStore() = default;
+
+const QList<InstalledApp> &MacAppStore::allInstalledApps() const
+{
+    return m_allInstalledApps;
+}
+
+const QList<AppItem> &MacAppStore::selectedApps() const
+{
+    return m_selectedApps;
+}
+
+QList<InstalledApp> MacAppStore::scanInstalledApps()
+{
+    return AppScanner::scan(AppScanner::scanRoots());
+}
+
+void MacAppStore::loadInstalledApps()
+{
+    // The watcher is the scan's only link to the store: when the store goes,
+    // the watcher goes with it and the finished list is dropped.
+    auto *watcher = new QFutureWatcher<QList<InstalledApp>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        setAllInstalledApps(watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::task(&MacAppStore::scanInstalledApps)
+                           .withPriority(userInitiatedPriority)
+                           .spawn());
+}
+
+void MacAppStore::setAllInstalledApps(const QList<InstalledApp> &apps)
+{
+    m_allInstalledApps = apps;
+    emit allInstalledAppsChanged();
+}
+
+bool MacAppStore::isSelected(const InstalledApp &app) const
+{
+    return std::any_of(m_selectedApps.cbegin(), m_selectedApps.cend(),
+                       [&](const AppItem &item) { return item.bundleIdentifier == app.bundleID; });
+}
+
+void MacAppStore::toggleSelection(const InstalledApp &app)
+{
+    QList<AppItem> apps = m_selectedApps;
+    const auto found = std::find_if(apps.begin(), apps.end(), [&](const AppItem &item) {
+        return item.bundleIdentifier == app.bundleID;
+    });
+    if (found != apps.end()) {
+        apps.erase(found);
+        commitSelectedApps(std::move(apps));
+        return;
+    }
+    if (apps.size() >= maxSelectedApps)
+        return;
+    apps.append(AppItem(QUuid::createUuid(), app.bundleID, app.name, pngIconData(app), apps.size(),
+                        false, false, false));
+    commitSelectedApps(std::move(apps));
+}
+
+void MacAppStore::moveSelections(const QSet<int> &fromOffsets, int toOffset)
+{
+    const int count = int(m_selectedApps.size());
+    const int destination = std::clamp(toOffset, 0, count);
+    QList<AppItem> before, moved, after;
+    for (int position = 0; position < count; ++position) {
+        const AppItem &item = m_selectedApps.at(position);
+        if (fromOffsets.contains(position))
+            moved.append(item);
+        else if (position < destination)
+            before.append(item);
+        else
+            after.append(item);
+    }
+    commitSelectedApps(before + moved + after);
+}
+
+void MacAppStore::removeSelections(const QSet<int> &offsets)
+{
+    QList<AppItem> kept;
+    for (int position = 0; position < m_selectedApps.size(); ++position) {
+        if (!offsets.contains(position))
+            kept.append(m_selectedApps.at(position));
+    }
+    commitSelectedApps(std::move(kept));
+}
+
+void MacAppStore::commitSelectedApps(QList<AppItem> apps)
+{
+    m_selectedApps = std::move(apps);
+    renumberGridIndices();
+    saveSelections();
+    emit selectedAppsChanged();
+}
+
+void MacAppStore::renumberGridIndices()
+{
+    for (qsizetype position = 0; position < m_selectedApps.size(); ++position)
+        m_selectedApps[position].gridIndex = position;
+}
+
+void MacAppStore::saveSelections()
+{
+    QList<AppSelection> selections;
+    selections.reserve(m_selectedApps.size());
+    for (const AppItem &item : m_selectedApps)
+        selections.append({item.bundleIdentifier, item.displayName, item.gridIndex});
+    m_defaults->setData(selectionsKey, encodeAppSelections(selections));
+
+    // Every icon of the grid, so an emptied cache is refilled from memory.
+    for (const AppItem &item : m_selectedApps) {
+        if (item.iconData)
+            IconCache::write(item.bundleIdentifier, *item.iconData);
+    }
+}
+
+void MacAppStore::loadSelections()
+{
+    const std::optional<QByteArray> stored = m_defaults->data(selectionsKey);
+    if (!stored)
+        return;
+    // An undecodable value gives no selection and stays stored until the next save.
+    const std::optional<QList<AppSelection>> selections = decodeAppSelections(*stored);
+    if (!selections)
+        return;
+
+    QList<AppItem> apps;
+    apps.reserve(selections->size());
+    for (const AppSelection &selection : *selections) {
+        apps.append(AppItem(QUuid::createUuid(), selection.bundleID, selection.displayName,
+                            IconCache::read(selection.bundleID), selection.gridIndex, false, false,
+                            false));
+    }
+    m_selectedApps = std::move(apps);
+    emit selectedAppsChanged();
+}
+
+QString MacAppStore::iconCacheDirectory() const
+{
+    return IconCache::directory();
+}
+
+std::optional<QByteArray> MacAppStore::pngIconData(const InstalledApp &app) const
+{
+    // A cached file always wins, whatever it holds.
+    if (std::optional<QByteArray> cached = IconCache::read(app.bundleID))
+        return cached;
+    if (!app.icon)
+        return std::nullopt;
+    std::optional<QByteArray> png = IconCache::renderPng(*app.icon);
+    if (png)
+        IconCache::write(app.bundleID, *png);
+    return png;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The per-user folders, read from HOME and the XDG variables on every call so
+// that a changed environment (a test's temporary home) takes effect at once.
+namespace StandardLocations {
+
+// $HOME.
+QString homeDirectory();
+// $XDG_CONFIG_HOME when it is an absolute path, else $HOME/.config.
+QString configDirectory();
+// $XDG_CACHE_HOME when it is an absolute path, else $HOME/.cache.
+QString cachesDirectory();
+
+} // namespace StandardLocations

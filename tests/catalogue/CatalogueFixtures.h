@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+// A temporary home: HOME points at it and the XDG folders fall back to it,
+// for as long as the object lives.
+class TemporaryHome {
+public:
+    TemporaryHome();
+    ~TemporaryHome();
+    QString path() const { return m_dir.path(); }
+    bool isValid() const { return m_dir.isValid(); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldHome, m_oldConfig, m_oldCache;
+};
+
+enum class PlistFormat { Xml, Binary };
+
+// NAME.app/Contents/Info.plist under `root` holding `info` (strings, booleans,
+// integers, lists and maps); returns the bundle path.
+QString makeBundle(const QString &root, const QString &entryName, const QVariantMap &info,
+                   PlistFormat format = PlistFormat::Xml);
+
+// An .icns file holding `images` as PNG elements, each square with a side
+// that the format names (16, 32, 64, 128, 256, 512 or 1024).
+bool writeIcns(const QString &path, const QList<QImage> &images);
+
+QImage solidImage(int side, QColor color);
