@@ -1,0 +1,338 @@
+#include "protocol/MessageCodec.h"
+#include "transport/FrameBuffer.h"
+#include "transport/TDNetworkService.h"
+
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+QByteArray frameOf(QByteArrayView body)
+{
+    return *makeFrame(body);
+}
+
+QByteArray frameOf(const TDMessage &message)
+{
+    return frameOf(*encodeMessage(message));
+}
+
+QByteArray launchFrame(const QString &bundleID)
+{
+    return frameOf(TDMessage(td::LaunchApp{bundleID}));
+}
+
+// A server in miniature: adopts the newest connection the way the desktop
+// does (cancel the old one, store, start) and reacts to its reports.
+class LoopbackService : public TDNetworkService {
+public:
+    using TDNetworkService::handleReceive;
+    using TDNetworkService::receiveBuffer;
+
+    void adopt(QTcpSocket *socket)
+    {
+        auto *adopted = new TDConnection(socket);
+        if (connection())
+            connection()->cancel();
+        setConnection(adopted);
+        connect(adopted, &TDConnection::stateChanged, this, [this, adopted](TDConnection::State state) {
+            reports.append({adopted, state});
+            if (state == TDConnection::State::ready) {
+                setIsConnected(true);
+                receiveNext();
+            } else if (state == TDConnection::State::failed || state == TDConnection::State::cancelled) {
+                setIsConnected(false);
+            }
+        });
+        adopted->start();
+    }
+
+    QList<QPair<QPointer<TDConnection>, TDConnection::State>> reports;
+};
+
+// The one consumer of the stream, taking messages as they come.
+class Consumer : public QObject {
+public:
+    explicit Consumer(TDMessageStream *stream) : m_stream(stream) { waitForNext(); }
+
+    QStringList bundleIDs() const
+    {
+        QStringList ids;
+        for (const TDMessage &message : received)
+            ids.append(message.is<td::LaunchApp>() ? message.get<td::LaunchApp>()->bundleID
+                                                   : QString(kindName(message.kind())));
+        return ids;
+    }
+
+    QList<TDMessage> received;
+
+private:
+    void waitForNext()
+    {
+        m_stream->next(this, [this](TDMessage message) {
+            received.append(std::move(message));
+            waitForNext();
+        });
+    }
+
+    TDMessageStream *m_stream;
+};
+
+} // namespace
+
+class TestNetworkService : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void cutsFramesAcrossAndWithinReceives();
+    void skipsStrayBytesAndBadLengths();
+    void waitsForTheLargestBodyAndRejectsLarger();
+    void dropsUndecodableBodies();
+    void streamHoldsOnlyWhatArrivesAfterFirstRead();
+    void deliversLastFrameThenDisconnectsOnPeerClose();
+    void sendsExactFrames();
+    void replacedConnectionCannotDisturbTheNewOne();
+    void leftoverBytesAreNotGluedToTheNextConnection();
+
+private:
+    // A new phone: connects to the listener and is adopted by the service.
+    QTcpSocket *connectPhone();
+    void write(QTcpSocket *phone, const QByteArray &bytes);
+
+    std::unique_ptr<QTcpServer> m_listener;
+    std::unique_ptr<LoopbackService> m_service;
+    QList<QTcpSocket *> m_phones;
+};
+
+void TestNetworkService::init()
+{
+    m_listener = std::make_unique<QTcpServer>();
+    QVERIFY(m_listener->listen(QHostAddress::LocalHost, 0));
+    m_service = std::make_unique<LoopbackService>();
+}
+
+void TestNetworkService::cleanup()
+{
+    qDeleteAll(std::exchange(m_phones, {}));
+    m_service.reset();
+    m_listener.reset();
+}
+
+QTcpSocket *TestNetworkService::connectPhone()
+{
+    auto *phone = new QTcpSocket;
+    m_phones.append(phone);
+    phone->connectToHost(QHostAddress::LocalHost, m_listener->serverPort());
+    if (!m_listener->waitForNewConnection(5000))
+        return nullptr;
+    m_service->adopt(m_listener->nextPendingConnection());
+    const bool connected = QTest::qWaitFor(
+        [phone] { return phone->state() == QAbstractSocket::ConnectedState; }, 5000);
+    return connected ? phone : nullptr;
+}
+
+void TestNetworkService::write(QTcpSocket *phone, const QByteArray &bytes)
+{
+    phone->write(bytes);
+    phone->flush();
+}
+
+void TestNetworkService::cutsFramesAcrossAndWithinReceives()
+{
+    Consumer consumer(m_service->messages());
+    QTcpSocket *phone = connectPhone();
+    QVERIFY(phone);
+    QTRY_VERIFY(m_service->isConnected());
+
+    // One byte per receive: nothing until the last byte, then one message.
+    const QByteArray frame = launchFrame("com.one.byte");
+    for (qsizetype i = 0; i < frame.size() - 1; ++i) {
+        write(phone, frame.mid(i, 1));
+        QTRY_COMPARE(m_service->receiveBuffer().size(), i + 1);
+        QVERIFY(consumer.received.isEmpty());
+    }
+    write(phone, frame.right(1));
+    QTRY_COMPARE(consumer.received.size(), 1);
+    QCOMPARE(consumer.bundleIDs(), QStringList{"com.one.byte"});
+
+    // Two frames written together come out as two messages, in order.
+    write(phone, launchFrame("com.first") + launchFrame("com.second"));
+    QTRY_COMPARE(consumer.received.size(), 3);
+    QCOMPARE(consumer.bundleIDs().mid(1), (QStringList{"com.first", "com.second"}));
+    QTest::qWait(50);
+    QCOMPARE(consumer.received.size(), 3);
+    QVERIFY(m_service->isConnected());
+}
+
+void TestNetworkService::skipsStrayBytesAndBadLengths()
+{
+    Consumer consumer(m_service->messages());
+    QTcpSocket *phone = connectPhone();
+    QVERIFY(phone);
+
+    write(phone, "xyz" + launchFrame("com.after.stray"));
+    write(phone, QByteArray::fromHex("deadbeef00000000") + launchFrame("com.after.zero"));
+    QTRY_COMPARE(consumer.bundleIDs(), (QStringList{"com.after.stray", "com.after.zero"}));
+}
+
+void TestNetworkService::waitsForTheLargestBodyAndRejectsLarger()
+{
+    Consumer consumer(m_service->messages());
+    QTcpSocket *phone = connectPhone();
+    QVERIFY(phone);
+
+    // 10,000,000 is refused at once, so the frame right behind it is found.
+    write(phone, QByteArray::fromHex("deadbeef00989680") + launchFrame("com.after.huge"));
+    QTRY_COMPARE(consumer.bundleIDs(), QStringList{"com.after.huge"});
+
+    // 9,999,999 is a body to wait for: everything behind the header is kept.
+    const QByteArray waiting = QByteArray::fromHex("deadbeef0098967f") + launchFrame("com.inside.body");
+    write(phone, waiting);
+    QTRY_COMPARE(m_service->receiveBuffer().size(), waiting.size());
+    QTest::qWait(50);
+    QCOMPARE(consumer.received.size(), 1);
+    QVERIFY(m_service->isConnected());
+}
+
+void TestNetworkService::dropsUndecodableBodies()
+{
+    Consumer consumer(m_service->messages());
+    QTcpSocket *phone = connectPhone();
+    QVERIFY(phone);
+
+    write(phone, frameOf("not json") + frameOf(R"({"ping":{},"pong":{}})") + launchFrame("com.valid"));
+    QTRY_COMPARE(consumer.bundleIDs(), QStringList{"com.valid"});
+    QCOMPARE(m_service->receiveBuffer().size(), 0);
+    QVERIFY(m_service->isConnected());
+}
+
+void TestNetworkService::streamHoldsOnlyWhatArrivesAfterFirstRead()
+{
+    QTcpSocket *phone = connectPhone();
+    QVERIFY(phone);
+    QTRY_VERIFY(m_service->isConnected());
+
+    // Three stray bytes behind it show when the frame has been cut.
+    write(phone, launchFrame("com.before.stream") + "abc");
+    QTRY_COMPARE(m_service->receiveBuffer().size(), 3);
+
+    TDMessageStream *stream = m_service->messages();
+    QCOMPARE(m_service->messages(), stream);
+    QByteArray many;
+    for (int i = 0; i < 200; ++i)
+        many += launchFrame(QStringLiteral("com.held.%1").arg(i));
+    write(phone, many);
+    QTRY_COMPARE(stream->pendingCount(), 200);
+
+    Consumer consumer(stream);
+    QTRY_COMPARE(consumer.received.size(), 200);
+    QCOMPARE(consumer.bundleIDs().first(), "com.held.0");
+    QCOMPARE(consumer.bundleIDs().last(), "com.held.199");
+    QCOMPARE(stream->pendingCount(), 0);
+}
+
+void TestNetworkService::deliversLastFrameThenDisconnectsOnPeerClose()
+{
+    Consumer consumer(m_service->messages());
+    QTcpSocket *phone = connectPhone();
+    QVERIFY(phone);
+    QTRY_VERIFY(m_service->isConnected());
+    const QPointer<TDConnection> connection = m_service->connection();
+    QSignalSpy connectedChanges(m_service.get(), &TDNetworkService::isConnectedChanged);
+
+    write(phone, launchFrame("com.last.words"));
+    phone->disconnectFromHost();
+    QTRY_VERIFY(!m_service->isConnected());
+    QCOMPARE(consumer.bundleIDs(), QStringList{"com.last.words"});
+    QCOMPARE(connectedChanges.size(), 1);
+    QCOMPARE(m_service->connection(), nullptr);
+    // The forgotten connection is released, its socket closed, without a
+    // cancelled report.
+    QTRY_VERIFY(connection.isNull());
+    QCOMPARE(m_service->reports.last().second, TDConnection::State::ready);
+}
+
+void TestNetworkService::sendsExactFrames()
+{
+    // Before any connection there is nowhere to write.
+    m_service->send(td::Ping{});
+
+    QTcpSocket *phone = connectPhone();
+    QVERIFY(phone);
+    m_service->send(TDMessage(td::AdjustVolume{std::nanf("")}));
+    m_service->send(TDMessage(td::AdjustVolume{INFINITY}));
+    m_service->send(td::RequestAppList{});
+
+    const QByteArray expected = QByteArray::fromHex("deadbeef00000015") + R"({"requestAppList":{}})";
+    QTRY_COMPARE(phone->bytesAvailable(), expected.size());
+    QCOMPARE(phone->readAll(), expected);
+    QTest::qWait(50);
+    QCOMPARE(phone->bytesAvailable(), 0);
+}
+
+void TestNetworkService::replacedConnectionCannotDisturbTheNewOne()
+{
+    Consumer consumer(m_service->messages());
+    QTcpSocket *first = connectPhone();
+    QVERIFY(first);
+    QTRY_VERIFY(m_service->isConnected());
+    const QPointer<TDConnection> firstConnection = m_service->connection();
+
+    // The first connection's receive is still armed; adopting the second
+    // cancels it, and its error completion arrives after the second is ready.
+    const qsizetype reportsBefore = m_service->reports.size();
+    QTcpSocket *second = connectPhone();
+    QVERIFY(second);
+    TDConnection *secondConnection = m_service->connection();
+    QVERIFY(secondConnection != firstConnection);
+    QTRY_VERIFY(firstConnection.isNull());
+    QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
+    QTest::qWait(50);
+
+    QVERIFY(m_service->isConnected());
+    QCOMPARE(m_service->connection(), secondConnection);
+    for (const auto &[from, state] : m_service->reports.sliced(reportsBefore))
+        QVERIFY2(from == secondConnection, "a replaced connection reported after it was replaced");
+
+    write(second, launchFrame("com.second.phone"));
+    QTRY_COMPARE(consumer.bundleIDs(), QStringList{"com.second.phone"});
+
+    // A stale completion handed in directly changes nothing either.
+    const QByteArray frame = launchFrame("com.stale");
+    auto *stale = new TDConnection(new QTcpSocket, m_service.get());
+    m_service->handleReceive(stale, frame, true, QStringLiteral("gone"));
+    QVERIFY(m_service->isConnected());
+    QCOMPARE(m_service->connection(), secondConnection);
+    QTest::qWait(50);
+    QCOMPARE(consumer.received.size(), 1);
+}
+
+void TestNetworkService::leftoverBytesAreNotGluedToTheNextConnection()
+{
+    Consumer consumer(m_service->messages());
+    QTcpSocket *first = connectPhone();
+    QVERIFY(first);
+    QTRY_VERIFY(m_service->isConnected());
+
+    // Half a frame, whose length would swallow the next phone's first frame.
+    const QByteArray unfinished = launchFrame("com.unfinished").first(20);
+    write(first, unfinished);
+    QTRY_COMPARE(m_service->receiveBuffer().size(), unfinished.size());
+
+    QTcpSocket *second = connectPhone();
+    QVERIFY(second);
+    QCOMPARE(m_service->receiveBuffer().size(), 0);
+    QTRY_VERIFY(m_service->isConnected());
+    write(second, launchFrame("com.fresh.start"));
+    QTRY_COMPARE(consumer.bundleIDs(), QStringList{"com.fresh.start"});
+}
+
+QTEST_GUILESS_MAIN(TestNetworkService)
+#include "tst_networkservice.moc"
