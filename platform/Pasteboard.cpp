@@ -49,8 +49,9 @@ std::optional<QByteArray> QtPasteboard::data(const QString &type)
     if (contents->hasFormat(mime->mime))
         return contents->data(mime->mime);
     // While this program owns the clipboard, Qt hands back the image it was
-    // given rather than the encoded forms other programs receive.
-    if (contents->hasImage() && contents->formats().contains(QStringLiteral("application/x-qt-image"))) {
+    // given rather than the encoded forms other programs receive. (For another
+    // owner Qt would decode any image type; only the asked-for type counts.)
+    if (QGuiApplication::clipboard()->ownsClipboard() && contents->hasImage()) {
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
