@@ -156,7 +156,7 @@ private slots:
 
     void readsOptionalBundleID()
     {
-        for (const QByteArray json : {QByteArray(R"({"frontmostAppUpdate":{}})"),
+        for (const QByteArray &json : {QByteArray(R"({"frontmostAppUpdate":{}})"),
                                       QByteArray(R"({"frontmostAppUpdate":{"bundleID":null}})")}) {
             const std::optional<TDMessage> message = decodeMessage(json);
             QVERIFY(message && message->is<td::FrontmostAppUpdate>());
@@ -321,6 +321,31 @@ private slots:
         const auto small = decodeMessage(R"({"focusApp":{"bundleID":"com.apple.finder"}})");
         QVERIFY(small);
         QCOMPARE(small->get<td::FocusApp>()->bundleID, QStringLiteral("com.apple.finder"));
+    }
+
+    // Every prefix and every single-byte change of a full document either
+    // fails cleanly or gives a message that survives another trip.
+    void survivesDamagedDocuments()
+    {
+        const QByteArray json = appList(R"("iconData":"iVBORw0KGgo=",)" + kPlainItemRest);
+        QVERIFY(decodeMessage(json));
+        const auto check = [](const QByteArray &bytes) {
+            DecodingError error;
+            const std::optional<TDMessage> message = decodeMessage(bytes, &error);
+            if (!message)
+                return !error.description.isEmpty();
+            const std::optional<QByteArray> again = encodeMessage(*message);
+            return again && decodeMessage(*again).has_value();
+        };
+        for (qsizetype length = 0; length < json.size(); ++length)
+            QVERIFY2(check(json.left(length)), qPrintable(QString::number(length)));
+        for (qsizetype i = 0; i < json.size(); ++i) {
+            for (const char replacement : {'\0', '"', '}', ']', ',', '1', 'n', '\x80', '\\'}) {
+                QByteArray damaged = json;
+                damaged[i] = replacement;
+                QVERIFY2(check(damaged), damaged.constData());
+            }
+        }
     }
 
     void unescapesStrings()
