@@ -1,7 +1,9 @@
 #include "platform/Platform.h"
 
+#include "platform/AvahiServiceAdvertiser.h"
 #include "platform/FileViewer.h"
 #include "platform/LinuxApplicationServices.h"
+#include "platform/LinuxComputerName.h"
 #include "platform/LinuxScriptHost.h"
 #include "platform/Pasteboard.h"
 #include "platform/ScreenCapture.h"
@@ -13,12 +15,16 @@ Platform &systemPlatform()
     static QtPasteboard pasteboard;
     static ScrotScreenCapture screenCapture;
     static FreedesktopFileViewer fileViewer;
+    static AvahiServiceAdvertiser advertiser;
+    static LinuxComputerName computerName;
     static Platform platform{
         .applications = &applications,
         .scripts = &scripts,
         .pasteboard = &pasteboard,
         .screenCapture = &screenCapture,
         .fileViewer = &fileViewer,
+        .advertiser = &advertiser,
+        .computerName = &computerName,
     };
     return platform;
 }

@@ -54,7 +54,7 @@ void MacServerService::setPin(const QString &pin)
 
 void MacServerService::startListening()
 {
-    setPin(drawPin());
+    setPin(m_randomWord ? drawPin(m_randomWord) : drawPin());
 
     // A listener that failed may still hold the port; it is replaced anyway.
     m_listener.reset();

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class MacAppStore;
@@ -47,8 +48,9 @@ public:
     // The computer's name for the advertisement and the greeting.
     QString computerName() const;
 
-    // Tests listen elsewhere than the fixed port.
+    // Tests listen elsewhere than the fixed port and choose the PIN's dice.
     void setListeningPort(quint16 port) { m_port = port; }
+    void setRandomWordSource(std::function<quint64()> source) { m_randomWord = std::move(source); }
 
     // Reactions to the platform and the timers; public so tests can drive them.
     void handleListenerState(TcpListener::State state);
@@ -88,6 +90,7 @@ private:
 
     Platform &m_platform;
     quint16 m_port = defaultPort;
+    std::function<quint64()> m_randomWord;
     bool m_messageLoopRunning = false;
     std::unique_ptr<QuickActions> m_quickActions;
     std::unique_ptr<AppControl> m_appControl;

@@ -1,6 +1,7 @@
 #include "server/TcpListener.h"
 
 #include <QMetaObject>
+#include <QTcpSocket>
 
 std::unique_ptr<TcpListener> TcpListener::create(quint16 port, QString *error)
 {

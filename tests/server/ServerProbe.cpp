@@ -1,0 +1,24 @@
+// Runs the real server headless (no window) on the system's platform and
+// prints one line once it listens: the advertised name and the PIN.
+#include "catalogue/MacAppStore.h"
+#include "server/MacServerService.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    MacAppStore store;
+    MacServerService server(store);
+    QObject::connect(&server, &MacServerService::serverStateChanged, &app, [&] {
+        if (server.serverState() == ServerState::advertising) {
+            std::printf("listening\t%s\t%s\n", qPrintable(server.computerName()),
+                        qPrintable(server.pin()));
+            std::fflush(stdout);
+        }
+    });
+    server.startListening();
+    return app.exec();
+}

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The server's DNS-SD advertisement as another program sees it. Starts a
+# D-Bus system bus (when none runs) and an Avahi daemon confined to the
+# loopback interface, and stops what it started.
+set -uo pipefail
+probe=$1
+skip=77
+work=$(mktemp -d)
+started_dbus=
+started_avahi=
+probe_pid=
+
+cleanup() {
+    [[ -n "$probe_pid" ]] && kill "$probe_pid" 2>/dev/null
+    [[ -n "$started_avahi" ]] && avahi-daemon -k 2>/dev/null
+    if [[ -n "$started_dbus" && -f /run/dbus/pid ]]; then
+        kill "$(cat /run/dbus/pid)" 2>/dev/null
+        rm -f /run/dbus/pid
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+if [[ $(id -u) -ne 0 ]] || ! command -v avahi-daemon >/dev/null || ! command -v dbus-daemon >/dev/null; then
+    echo "SKIP: needs root, dbus-daemon and avahi-daemon"
+    exit $skip
+fi
+if avahi-daemon --check 2>/dev/null; then
+    echo "SKIP: an Avahi daemon of the machine's own is running; not touching it"
+    exit $skip
+fi
+
+if ! dbus-send --system --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId >/dev/null 2>&1; then
+    mkdir -p /run/dbus
+    rm -f /run/dbus/pid
+    dbus-daemon --system --fork || { echo "FAIL: cannot start the system bus"; exit 1; }
+    started_dbus=1
+fi
+
+# Loopback only, IPv4 only, no wide area, nothing published but our service
+# and the address it resolves to.
+cat > "$work/avahi.conf" <<CONF
+[server]
+allow-interfaces=lo
+use-ipv4=yes
+use-ipv6=no
+ratelimit-interval-usec=1000000
+ratelimit-burst=1000
+[wide-area]
+enable-wide-area=no
+[publish]
+publish-addresses=yes
+publish-hinfo=no
+publish-workstation=no
+publish-domain=no
+publish-aaaa-on-ipv4=no
+publish-a-on-ipv6=no
+[reflector]
+enable-reflector=no
+CONF
+avahi-daemon -D --no-drop-root --no-rlimits -f "$work/avahi.conf" || { echo "FAIL: cannot start avahi-daemon"; exit 1; }
+started_avahi=1
+for _ in $(seq 50); do avahi-daemon --check 2>/dev/null && break; sleep 0.1; done
+
+QT_QPA_PLATFORM=offscreen "$probe" > "$work/probe.out" 2>&1 &
+probe_pid=$!
+for _ in $(seq 100); do grep -q '^listening' "$work/probe.out" && break; sleep 0.1; done
+name=$(awk -F'\t' '/^listening/ {print $2}' "$work/probe.out")
+[[ -n "$name" ]] || { echo "FAIL: the server did not start listening"; cat "$work/probe.out"; exit 1; }
+
+found=
+for _ in $(seq 20); do
+    avahi-browse -rtp _tendril._tcp > "$work/browse.out" 2>/dev/null
+    # =;lo;IPv4;NAME;_tendril._tcp;local;HOST;ADDRESS;PORT;TXT
+    found=$(awk -F';' '$1 == "=" && $5 == "_tendril._tcp" && $6 == "local" {print $4 ";" $8 ";" $9}' "$work/browse.out" | head -n1)
+    [[ -n "$found" ]] && break
+    sleep 0.5
+done
+[[ -n "$found" ]] || { echo "FAIL: _tendril._tcp not visible"; cat "$work/browse.out"; exit 1; }
+
+# avahi-browse escapes names: decimal \NNN for unusual bytes, backslash before . and \.
+expected=$(printf '%s' "$name" | sed -e 's/\\/\\\\/g' -e 's/\./\\./g' -e 's/ /\\032/g')
+IFS=';' read -r seen_name seen_address seen_port <<< "$found"
+status=0
+[[ "$seen_name" == "$expected" ]] || { echo "FAIL: name '$seen_name', expected '$expected'"; status=1; }
+[[ "$seen_port" == "57432" ]] || { echo "FAIL: port $seen_port"; status=1; }
+[[ "$seen_address" == "127.0.0.1" ]] || { echo "FAIL: address $seen_address"; status=1; }
+[[ $status -eq 0 ]] && echo "PASS: '$name' advertised as _tendril._tcp in local. on port 57432 at 127.0.0.1"
+exit $status
