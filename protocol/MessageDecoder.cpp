@@ -19,8 +19,9 @@ using simdjson::dom::element_type;
 using Kind = DecodingError::Kind;
 
 // A parser that grew for a large document is dropped afterwards rather than
-// keeping tens of megabytes around for the rest of the thread's life.
-constexpr size_t kKeptParserCapacity = 4 * 1024 * 1024;
+// kept for the rest of the thread's life: its buffers take about 15 bytes per
+// byte of capacity (tape, structural indexes, strings, the padded copy).
+constexpr size_t kKeptParserCapacity = 1024 * 1024;
 
 simdjson::dom::parser &threadParser(std::unique_ptr<simdjson::dom::parser> &slot)
 {

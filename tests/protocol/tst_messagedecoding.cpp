@@ -168,6 +168,14 @@ private slots:
         QCOMPARE(message->get<td::FrontmostAppUpdate>()->bundleID, QStringLiteral("com.apple.Safari"));
     }
 
+    // A member named twice counts once, with its last value, as in a dictionary.
+    void takesTheLastOfRepeatedMembers()
+    {
+        const auto message = decodeMessage(R"({"launchApp":{"bundleID":"first","bundleID":"last"}})");
+        QVERIFY(message);
+        QCOMPARE(message->get<td::LaunchApp>()->bundleID, QStringLiteral("last"));
+    }
+
     void readsFloats_data()
     {
         QTest::addColumn<QByteArray>("number");
