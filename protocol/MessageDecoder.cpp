@@ -75,23 +75,18 @@ public:
     }
 
     // Reads a value that must be there; null counts as missing.
-    template <class T> bool readRequired(element value, T &target, const char *expected)
-    {
-        if (value.is_null())
-            return fail(Kind::valueNotFound,
-                        QStringLiteral("Expected %1 but found null instead.").arg(QLatin1StringView(expected)));
-        return read(value, target);
-    }
-
     template <class T> bool readRequired(element value, T &target)
     {
-        return readRequired(value, target, expectedName(target));
+        if (value.is_null())
+            return fail(Kind::valueNotFound, QStringLiteral("Expected %1 but found null instead.")
+                                                 .arg(QLatin1StringView(expectedName(target))));
+        return read(value, target);
     }
 
     template <class Record> bool readPayload(std::string_view kind, element value, Record &record)
     {
         Scope scope(*this, kind);
-        return readRequired(value, record, "an object");
+        return readRequired(value, record);
     }
 
 private:
@@ -123,13 +118,13 @@ private:
     static const char *expectedName(const QUuid &) { return "a string"; }
     static const char *expectedName(const QByteArray &) { return "a string"; }
     template <class T> static const char *expectedName(const QList<T> &) { return "an array"; }
-    static const char *expectedName(const AppItem &) { return "an object"; }
+    template <class Record> static const char *expectedName(const Record &) { return "an object"; }
 
     bool read(element value, QString &target)
     {
         std::string_view text;
         if (value.get_string().get(text))
-            return typeMismatch("a string", value);
+            return typeMismatch(expectedName(target), value);
         target = QString::fromUtf8(text.data(), qsizetype(text.size()));
         return true;
     }
@@ -137,7 +132,7 @@ private:
     bool read(element value, bool &target)
     {
         if (value.get_bool().get(target))
-            return typeMismatch("a Boolean", value);
+            return typeMismatch(expectedName(target), value);
         return true;
     }
 
@@ -148,7 +143,7 @@ private:
         case element_type::INT64: target = float(value.get_int64().value_unsafe()); return true;
         case element_type::UINT64: target = float(value.get_uint64().value_unsafe()); return true;
         case element_type::DOUBLE: break;
-        default: return typeMismatch("a number", value);
+        default: return typeMismatch(expectedName(target), value);
         }
         const double number = value.get_double().value_unsafe();
         // Halfway between FLT_MAX and 2^128: from here on it rounds to infinity.
@@ -176,7 +171,7 @@ private:
             }
             break;
         }
-        default: return typeMismatch("a number", value);
+        default: return typeMismatch(expectedName(target), value);
         }
         return fail(Kind::dataCorrupted,
                     QStringLiteral("Parsed JSON number <%1> does not fit in a signed 64-bit integer.")
@@ -187,7 +182,7 @@ private:
     {
         std::string_view text;
         if (value.get_string().get(text))
-            return typeMismatch("a string", value);
+            return typeMismatch(expectedName(target), value);
         const std::optional<QUuid> id = parseUuid(text);
         if (!id)
             return fail(Kind::dataCorrupted, QStringLiteral("Attempted to decode a UUID from an invalid UUID string."));
@@ -200,7 +195,7 @@ private:
     {
         std::string_view text;
         if (value.get_string().get(text))
-            return typeMismatch("a string", value);
+            return typeMismatch(expectedName(target), value);
         std::optional<QByteArray> bytes = decodeBase64(text);
         if (!bytes)
             return fail(Kind::dataCorrupted, QStringLiteral("Encountered data that is not valid base64."));
@@ -212,7 +207,7 @@ private:
     {
         simdjson::dom::array array;
         if (value.get_array().get(array))
-            return typeMismatch("an array", value);
+            return typeMismatch(expectedName(target), value);
         target.clear();
         target.reserve(qsizetype(array.size()));
         qsizetype index = 0;
@@ -230,7 +225,7 @@ private:
     {
         simdjson::dom::object object;
         if (value.get_object().get(object))
-            return typeMismatch("an object", value);
+            return typeMismatch(expectedName(record), value);
         return std::apply([&](const auto &...fields) {
             return (readMember(object, fields.label, record.*(fields.member)) && ...);
         }, Fields<Record>::list);
