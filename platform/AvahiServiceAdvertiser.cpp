@@ -15,7 +15,22 @@
 
 namespace {
 constexpr int kReconnectDelayMs = 5000;
+constexpr qsizetype kMaximumLabelBytes = 63; // one DNS label
+
+// A DNS-SD instance name is one label: a longer computer name is cut at a
+// character boundary rather than refused.
+std::string serviceLabel(const QString &name)
+{
+    QByteArray utf8 = name.toUtf8();
+    if (utf8.size() > kMaximumLabelBytes) {
+        qsizetype end = kMaximumLabelBytes;
+        while (end > 0 && (uchar(utf8[end]) & 0xC0) == 0x80)
+            --end; // never split a multi-byte character
+        utf8.truncate(end);
+    }
+    return utf8.toStdString();
 }
+} // namespace
 
 // Everything below runs either on Avahi's thread (callbacks) or on the
 // caller's thread with Avahi's poll lock held.
@@ -173,7 +188,7 @@ void AvahiServiceAdvertiser::advertise(const QString &name, const QString &type,
     if (bareDomain.endsWith(QLatin1Char('.')))
         bareDomain.chop(1);
     avahi_threaded_poll_lock(d->poll);
-    d->wanted = Private::Service{name.toStdString(), type.toStdString(),
+    d->wanted = Private::Service{serviceLabel(name), type.toStdString(),
                                  bareDomain.toStdString(), port};
     d->publish();
     avahi_threaded_poll_unlock(d->poll);

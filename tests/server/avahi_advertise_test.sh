@@ -15,7 +15,7 @@ cleanup() {
     [[ -n "$started_avahi" ]] && avahi-daemon -k 2>/dev/null
     if [[ -n "$started_dbus" && -f /run/dbus/pid ]]; then
         kill "$(cat /run/dbus/pid)" 2>/dev/null
-        rm -f /run/dbus/pid
+        rm -f /run/dbus/pid /run/dbus/system_bus_socket
     fi
     rm -rf "$work"
 }
@@ -58,25 +58,30 @@ publish-a-on-ipv6=no
 [reflector]
 enable-reflector=no
 CONF
-avahi-daemon -D --no-drop-root --no-rlimits -f "$work/avahi.conf" || { echo "FAIL: cannot start avahi-daemon"; exit 1; }
-started_avahi=1
-for _ in $(seq 50); do avahi-daemon --check 2>/dev/null && break; sleep 0.1; done
+start_avahi() {
+    avahi-daemon -D --no-drop-root --no-rlimits -f "$work/avahi.conf" || { echo "FAIL: cannot start avahi-daemon"; exit 1; }
+    started_avahi=1
+    for _ in $(seq 50); do avahi-daemon --check 2>/dev/null && break; sleep 0.1; done
+}
 
+# The server starts before the daemon: it must register once the daemon is up.
 QT_QPA_PLATFORM=offscreen "$probe" > "$work/probe.out" 2>&1 &
 probe_pid=$!
 for _ in $(seq 100); do grep -q '^listening' "$work/probe.out" && break; sleep 0.1; done
 name=$(awk -F'\t' '/^listening/ {print $2}' "$work/probe.out")
 [[ -n "$name" ]] || { echo "FAIL: the server did not start listening"; cat "$work/probe.out"; exit 1; }
+start_avahi
 
+check_visible() {
 found=
-for _ in $(seq 20); do
+for _ in $(seq 30); do
     avahi-browse -rtp _tendril._tcp > "$work/browse.out" 2>/dev/null
     # =;lo;IPv4;NAME;_tendril._tcp;local;HOST;ADDRESS;PORT;TXT
     found=$(awk -F';' '$1 == "=" && $5 == "_tendril._tcp" && $6 == "local" {print $4 ";" $8 ";" $9}' "$work/browse.out" | head -n1)
     [[ -n "$found" ]] && break
     sleep 0.5
 done
-[[ -n "$found" ]] || { echo "FAIL: _tendril._tcp not visible"; cat "$work/browse.out"; exit 1; }
+[[ -n "$found" ]] || { echo "FAIL ($1): _tendril._tcp not visible"; cat "$work/browse.out"; return 1; }
 
 # avahi-browse escapes names: decimal \NNN for unusual bytes, backslash before . and \.
 expected=$(printf '%s' "$name" | sed -e 's/\\/\\\\/g' -e 's/\./\\./g' -e 's/ /\\032/g')
@@ -85,5 +90,13 @@ status=0
 [[ "$seen_name" == "$expected" ]] || { echo "FAIL: name '$seen_name', expected '$expected'"; status=1; }
 [[ "$seen_port" == "57432" ]] || { echo "FAIL: port $seen_port"; status=1; }
 [[ "$seen_address" == "127.0.0.1" ]] || { echo "FAIL: address $seen_address"; status=1; }
-[[ $status -eq 0 ]] && echo "PASS: '$name' advertised as _tendril._tcp in local. on port 57432 at 127.0.0.1"
-exit $status
+[[ $status -eq 0 ]] && echo "PASS ($1): '$name' advertised as _tendril._tcp in local. on port 57432 at 127.0.0.1"
+return $status
+}
+
+check_visible "daemon started after the server" || exit 1
+# A daemon restart loses every registration; the server registers again.
+avahi-daemon -k 2>/dev/null
+sleep 0.5
+start_avahi
+check_visible "after a daemon restart" || exit 1
