@@ -117,6 +117,18 @@ private slots:
         }
     }
 
+    // A lone surrogate cannot be written as UTF-8; the output must still be
+    // text the other side can read.
+    void keepsBrokenTextReadable()
+    {
+        const QString text = QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
+        const QByteArray json = encoded(td::ClipboardPayload{text});
+        const std::optional<TDMessage> back = decodeMessage(json);
+        QVERIFY(back);
+        const QString read = back->get<td::ClipboardPayload>()->text;
+        QVERIFY(read.startsWith(QLatin1Char('a')) && read.endsWith(QLatin1Char('b')));
+    }
+
     void writesShortestFloats_data()
     {
         QTest::addColumn<float>("value");
