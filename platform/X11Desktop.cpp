@@ -8,6 +8,7 @@
 namespace {
 constexpr std::uint32_t iconicState = 3;   // ICCCM WM_CHANGE_STATE
 constexpr std::uint32_t sourceApplication = 1;
+constexpr int connectAttempts = 3;
 } // namespace
 
 X11Desktop::X11Desktop()
@@ -15,11 +16,17 @@ X11Desktop::X11Desktop()
     if (!std::getenv("DISPLAY"))
         return;
     int screenNumber = 0;
-    xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return;
+    xcb_connection_t *connection = nullptr;
+    // A busy server now and then drops a connection during the handshake.
+    for (int attempt = 0; attempt < connectAttempts && !connection; ++attempt) {
+        connection = xcb_connect(nullptr, &screenNumber);
+        if (xcb_connection_has_error(connection)) {
+            xcb_disconnect(connection);
+            connection = nullptr;
+        }
     }
+    if (!connection)
+        return;
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
     for (int i = 0; i < screenNumber && it.rem; ++i)
         xcb_screen_next(&it);
@@ -33,10 +40,12 @@ X11Desktop::X11Desktop()
 
 X11Desktop::~X11Desktop()
 {
-    if (m_connection) {
-        xcb_flush(m_connection);
-        xcb_disconnect(m_connection);
-    }
+    if (!m_connection)
+        return;
+    // A round trip first: the server may drop requests still unread when a
+    // connection closes, and the last request is usually the one that matters.
+    std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    xcb_disconnect(m_connection);
 }
 
 std::uint32_t X11Desktop::atom(const char *name)

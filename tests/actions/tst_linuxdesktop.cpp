@@ -1,0 +1,246 @@
+// The Linux stand-ins for the scripting host and the window steering, on the
+// test's X display, with a minimal window manager played by the test and
+// stand-in command-line tools on a private PATH.
+#include "FakeApplicationServices.h"
+#include "TestBundles.h"
+#include "TestWindowManager.h"
+
+#include "platform/LinuxApplicationServices.h"
+#include "platform/LinuxScriptHost.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+class LinuxDesktopTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home;
+    QTemporaryDir tools;
+    QByteArray originalPath;
+    FakeApplicationServices apps;
+
+    // A stand-in tool: a shell script on the private PATH.
+    void writeTool(const QString &name, const QByteArray &body)
+    {
+        QFile file(tools.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body);
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+    }
+    QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+    }
+    QString trash() const { return home.path() + "/.local/share/Trash"; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(home.isValid() && tools.isValid());
+        qputenv("HOME", home.path().toUtf8());
+        qunsetenv("XDG_DATA_HOME");
+        originalPath = qgetenv("PATH");
+    }
+
+    void init()
+    {
+        // Only the stand-ins (and the shell's basics) can be found.
+        QDir(tools.path()).removeRecursively();
+        QDir().mkpath(tools.path());
+        for (const char *basic : {"sh", "cat", "echo", "printf"})
+            QFile::link(QStandardPaths::findExecutable(basic, {"/usr/bin", "/bin"}), tools.filePath(basic));
+        qputenv("PATH", tools.path().toUtf8());
+        apps.running.clear();
+    }
+
+    void cleanup()
+    {
+        qputenv("PATH", originalPath);
+        for (const RunningApplication &app : LinuxApplicationServices().runningApplications())
+            if (app.bundlePath.startsWith(home.path()))
+                ::kill(pid_t(app.processIdentifier), SIGKILL);
+    }
+
+    void emptiesTheTrashWithoutFollowingLinks()
+    {
+        QTemporaryDir outside;
+        QFile keep(outside.filePath("keep.txt"));
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.close();
+        QDir().mkpath(trash() + "/files/folder/nested");
+        QDir().mkpath(trash() + "/info");
+        for (const QString &path : {trash() + "/files/a.txt", trash() + "/files/.hidden",
+                                    trash() + "/files/folder/nested/b.txt", trash() + "/info/a.txt.trashinfo",
+                                    trash() + "/directorysizes"}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link(outside.path(), trash() + "/files/link-to-folder"));
+
+        LinuxScriptHost host(apps);
+        QCOMPARE(host.run(Scripts::emptyTrash), std::nullopt);
+        QCOMPARE(QDir(trash() + "/files").entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList());
+        QCOMPARE(QDir(trash() + "/info").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        QVERIFY(!QFile::exists(trash() + "/directorysizes"));
+        QVERIFY(keep.exists());
+
+        // An empty or missing trash is nothing to fail on.
+        QDir(trash()).removeRecursively();
+        QCOMPARE(host.run(Scripts::emptyTrash), std::nullopt);
+    }
+
+    void trashFollowsXdgDataHome()
+    {
+        QTemporaryDir data;
+        QDir().mkpath(data.path() + "/Trash/files");
+        QFile file(data.path() + "/Trash/files/x");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        const std::optional<QString> error = LinuxScriptHost(apps).run(Scripts::emptyTrash);
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(error, std::nullopt);
+        QVERIFY(!file.exists());
+    }
+
+    void volumeGoesToTheDefaultSink()
+    {
+        writeTool("pactl", "echo \"$@\" > \"$HOME/pactl-args\"\n");
+        writeTool("amixer", "echo \"$@\" > \"$HOME/amixer-args\"\n");
+        QCOMPARE(LinuxScriptHost(apps).run(Scripts::outputVolume(42)), std::nullopt);
+        QCOMPARE(readFile(home.filePath("pactl-args")), QByteArray("set-sink-volume @DEFAULT_SINK@ 42%\n"));
+
+        QFile::remove(tools.filePath("pactl"));
+        QCOMPARE(LinuxScriptHost(apps).run(Scripts::outputVolume(0)), std::nullopt);
+        QCOMPARE(readFile(home.filePath("amixer-args")), QByteArray("-q sset Master 0%\n"));
+    }
+
+    void volumeFailuresAreDescribed()
+    {
+        LinuxScriptHost host(apps);
+        const std::optional<QString> missing = host.run(Scripts::outputVolume(10));
+        QVERIFY(missing && missing->contains("neither pactl nor amixer"));
+        writeTool("pactl", "echo 'Connection refused' >&2\nexit 1\n");
+        const std::optional<QString> refused = host.run(Scripts::outputVolume(10));
+        QVERIFY2(refused && refused->contains("Connection refused"), qPrintable(refused.value_or("none")));
+    }
+
+    void darkModeTogglesTheColourScheme()
+    {
+        writeTool("gsettings",
+                  "store=\"$HOME/color-scheme\"\n"
+                  "[ \"$1 $2 $3\" = \"get org.gnome.desktop.interface color-scheme\" ] && "
+                  "{ cat \"$store\" 2>/dev/null || echo \"'default'\"; exit 0; }\n"
+                  "[ \"$1 $2 $3\" = \"set org.gnome.desktop.interface color-scheme\" ] && "
+                  "{ echo \"'$4'\" > \"$store\"; exit 0; }\n"
+                  "exit 1\n");
+        LinuxScriptHost host(apps);
+        QCOMPARE(host.run(Scripts::toggleDarkMode), std::nullopt);
+        QCOMPARE(readFile(home.filePath("color-scheme")), QByteArray("'prefer-dark'\n"));
+        QCOMPARE(host.run(Scripts::toggleDarkMode), std::nullopt);
+        QCOMPARE(readFile(home.filePath("color-scheme")), QByteArray("'default'\n"));
+    }
+
+    void lockTriesTheSessionThenTheScreensaver()
+    {
+        LinuxScriptHost host(apps);
+        const std::optional<QString> neither = host.run(Scripts::lockScreen);
+        QVERIFY(neither && neither->startsWith("Cannot lock the screen"));
+        writeTool("loginctl", "exit 1\n");
+        writeTool("xdg-screensaver", "echo \"$@\" > \"$HOME/screensaver-args\"\n");
+        QCOMPARE(host.run(Scripts::lockScreen), std::nullopt);
+        QCOMPARE(readFile(home.filePath("screensaver-args")), QByteArray("lock\n"));
+    }
+
+    void scriptsWithoutCounterpartFail()
+    {
+        LinuxScriptHost host(apps);
+        QVERIFY(host.run(Scripts::missionControl).has_value());
+        QVERIFY(host.run("tell application \"Finder\" to delete every file").has_value());
+        QVERIFY(host.run(Scripts::emptyTrash + " ").has_value());
+    }
+
+    void showDesktopAsksTheWindowManager()
+    {
+        LinuxScriptHost host(apps);
+        {
+            TestWindowManager wm({"_NET_ACTIVE_WINDOW"});
+            QVERIFY(wm.isReady());
+            const std::optional<QString> error = host.run(Scripts::showDesktop);
+            QVERIFY(error && error->contains("window manager"));
+        }
+        TestWindowManager wm({"_NET_SHOWING_DESKTOP"});
+        QVERIFY(wm.isReady());
+        QCOMPARE(host.run(Scripts::showDesktop), std::nullopt);
+        const QList<TestWindowManager::Request> requests = wm.requests(1);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests.first().type, QString("_NET_SHOWING_DESKTOP"));
+        QCOMPARE(requests.first().data0, 1u);
+    }
+
+    void minimiseAsksForEveryWindowOfTheNamedProcess()
+    {
+        TestWindowManager wm({"_NET_CLIENT_LIST"});
+        QVERIFY(wm.isReady());
+        const std::uint32_t first = wm.addClient(4242);
+        wm.addClient(77);
+        const std::uint32_t second = wm.addClient(4242);
+        RunningApplication notes;
+        notes.processIdentifier = 4242;
+        notes.bundleIdentifier = "com.example.notes";
+        notes.localizedName = "Say \"Hi\"";
+        apps.running = {notes};
+
+        LinuxScriptHost host(apps);
+        QCOMPARE(host.run(Scripts::minimizeWindows("Say \"Hi\"")), std::nullopt);
+        const QList<TestWindowManager::Request> requests = wm.requests(2);
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests.at(0).window, first);
+        QCOMPARE(requests.at(1).window, second);
+        for (const TestWindowManager::Request &request : requests) {
+            QCOMPARE(request.type, QString("WM_CHANGE_STATE"));
+            QCOMPARE(request.data0, 3u); // iconic
+        }
+        const std::optional<QString> error = host.run(Scripts::minimizeWindows("Other"));
+        QVERIFY(error && error->contains("\"Other\""));
+    }
+
+    void windowsOfRunningApplicationsAreSteered()
+    {
+        qputenv("PATH", originalPath);
+        const QString bundle = TestBundle("Notes", "com.example.notes").writeTo(home.path() + "/Applications");
+        qint64 pid = 0;
+        QVERIFY(QProcess::startDetached(bundle + "/Contents/MacOS/run", {}, QString(), &pid));
+        LinuxApplicationServices services;
+        QTRY_VERIFY(runningApplicationOfProcess(pid).has_value());
+        const RunningApplication app = *runningApplicationOfProcess(pid);
+
+        QCOMPARE(services.frontmostApplication(), std::nullopt); // no window manager to ask
+        TestWindowManager wm({"_NET_ACTIVE_WINDOW"});
+        QVERIFY(wm.isReady());
+        const std::uint32_t window = wm.addClient(pid);
+        wm.setActive(window);
+        QCOMPARE(services.frontmostApplication(), app);
+        wm.setActive(wm.addClient(::getpid())); // a window, but not an application's
+        QCOMPARE(services.frontmostApplication(), std::nullopt);
+
+        services.hide(app);
+        services.unhide(app);
+        services.activate(app);
+        const QList<TestWindowManager::Request> requests = wm.requests(3);
+        QCOMPARE(requests.size(), 3);
+        QCOMPARE(requests.at(0).type, QString("WM_CHANGE_STATE"));
+        QCOMPARE(requests.at(1).type, QString("map"));
+        QCOMPARE(requests.at(2).type, QString("_NET_ACTIVE_WINDOW"));
+        for (const TestWindowManager::Request &request : requests)
+            QCOMPARE(request.window, window);
+    }
+};
+
+QTEST_GUILESS_MAIN(LinuxDesktopTest)
+#include "tst_linuxdesktop.moc"
