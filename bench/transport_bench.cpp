@@ -106,6 +106,24 @@ void strayBytes(benchmark::State &state)
 }
 BENCHMARK(strayBytes)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMillisecond);
 
+// The worst garbage for the marker search: every byte starts a near-marker.
+void strayNearMarkers(benchmark::State &state)
+{
+    const qsizetype stray = state.range(0);
+    QByteArray nearMarkers;
+    while (nearMarkers.size() < stray)
+        nearMarkers += "\xDE\xAD\xBE";
+    const QByteArray stream = nearMarkers.first(stray) + frameOf(td::Ping{});
+    for (auto _ : state) {
+        if (cutAndDecode(stream) != 1)
+            state.SkipWithError("the frame behind the garbage was lost");
+    }
+    state.counters["per_stray_byte"] =
+        benchmark::Counter(double(stray), benchmark::Counter::kIsIterationInvariantRate |
+                                              benchmark::Counter::kInvert);
+}
+BENCHMARK(strayNearMarkers)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
 void encodeLarge(benchmark::State &state)
 {
     const TDMessage message = largeImageMessage();

@@ -30,6 +30,9 @@ void FrameBuffer::append(QByteArrayView bytes)
             std::memmove(m_bytes.data(), m_bytes.constData() + m_start, size_t(remaining));
         m_bytes.resize(remaining);
         m_start = 0;
+        // Room left behind by one very large frame is given back.
+        if (m_bytes.capacity() > (qsizetype(1) << 20) && remaining + bytes.size() < m_bytes.capacity() / 4)
+            m_bytes.squeeze();
     }
     m_bytes.append(bytes.data(), bytes.size());
 }
@@ -66,8 +69,11 @@ std::optional<QByteArrayView> FrameBuffer::nextFrame()
             m_start += 4;
             continue;
         }
-        if (end - m_start < headerSize + qsizetype(length))
+        if (end - m_start < headerSize + qsizetype(length)) {
+            // Room for the whole frame at once, rather than regrowing per receive.
+            m_bytes.reserve(m_start + headerSize + qsizetype(length));
             return std::nullopt;
+        }
 
         const QByteArrayView body(data + m_start + headerSize, qsizetype(length));
         m_start += headerSize + qsizetype(length);

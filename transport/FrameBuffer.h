@@ -15,7 +15,8 @@ public:
 
     void append(QByteArrayView bytes);
     // The body of the next complete frame, consumed from the buffer; none when
-    // more bytes are needed. The view stays valid until the next append/clear.
+    // more bytes are needed. The view stays valid until the next call of any
+    // of append, nextFrame or clear.
     std::optional<QByteArrayView> nextFrame();
 
     // Bytes not consumed yet.
