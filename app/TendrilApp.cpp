@@ -1,0 +1,79 @@
+#include "app/TendrilApp.h"
+
+#include "catalogue/MacAppStore.h"
+#include "server/MacServerService.h"
+#include "ui/TendrilUi.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QtQml/qqmlextensionplugin.h>
+
+// The window's QML module is linked in statically.
+Q_IMPORT_QML_PLUGIN(Tendril_UiPlugin)
+
+namespace {
+
+// The window is always drawn dark, whatever the desktop's scheme.
+void useDarkPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(20, 15, 10));
+    palette.setColor(QPalette::WindowText, Qt::white);
+    palette.setColor(QPalette::Base, QColor(30, 24, 18));
+    palette.setColor(QPalette::Text, Qt::white);
+    palette.setColor(QPalette::Button, QColor(40, 32, 24));
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    palette.setColor(QPalette::Highlight, QColor(255, 166, 51));
+    palette.setColor(QPalette::HighlightedText, Qt::black);
+    QGuiApplication::setPalette(palette);
+}
+
+} // namespace
+
+TendrilApp::TendrilApp(QObject *parent)
+    : QObject(parent)
+    , m_appStore(std::make_unique<MacAppStore>())
+    , m_server(std::make_unique<MacServerService>(*m_appStore))
+{
+}
+
+// The window goes first: its views still hold the server and the store.
+TendrilApp::~TendrilApp()
+{
+    delete m_window;
+    m_engine.reset();
+}
+
+QQuickWindow *TendrilApp::showWindow()
+{
+    if (!m_window) {
+        useDarkPalette();
+        m_engine = std::make_unique<QQmlApplicationEngine>();
+        installTendrilUi(*m_engine);
+        m_engine->setInitialProperties({
+            {QStringLiteral("appStore"), QVariant::fromValue(m_appStore.get())},
+            {QStringLiteral("server"), QVariant::fromValue(m_server.get())},
+        });
+        m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tendril/Ui/MainWindow.qml")));
+        const QList<QObject *> roots = m_engine->rootObjects();
+        m_window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.first());
+        if (!m_window)
+            return nullptr;
+        connect(m_window, &QWindow::visibleChanged, this, [this](bool visible) {
+            if (visible)
+                onAppear();
+        });
+    }
+    m_window->show();
+    m_window->raise();
+    return m_window;
+}
+
+void TendrilApp::onAppear()
+{
+    if (m_server->serverState() == ServerState::stopped)
+        m_server->startListening();
+    emit windowAppeared();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class MacAppStore;
+class MacServerService;
+class QQmlApplicationEngine;
+#include <QQuickWindow>
+
+// The program: the one store, the one server made with it, and the window
+// they are handed to. Each time the window is shown while the server is
+// stopped, the server starts listening. Closing the window stops nothing.
+class TendrilApp : public QObject {
+    Q_OBJECT
+public:
+    explicit TendrilApp(QObject *parent = nullptr);
+    ~TendrilApp() override;
+
+    MacAppStore &appStore() const { return *m_appStore; }
+    MacServerService &server() const { return *m_server; }
+
+    // Creates the window on first use; later calls show the same window.
+    QQuickWindow *showWindow();
+    QQuickWindow *window() const { return m_window; }
+
+signals:
+    // The window became visible and the on-appear action has run.
+    void windowAppeared();
+
+private:
+    void onAppear();
+
+    std::unique_ptr<MacAppStore> m_appStore;
+    std::unique_ptr<MacServerService> m_server;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    QPointer<QQuickWindow> m_window;
+};

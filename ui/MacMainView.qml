@@ -1,0 +1,70 @@
+import QtQuick
+import Tendril.Ui
+import QtQuick.Layouts
+
+// The window's content: sidebar, hairline, and the page of the selected tab
+// over the warm background. Only the selected page exists.
+Item {
+    id: mainView
+    objectName: "mainView"
+
+    required property var appStore
+    required property var server
+
+    property int selectedTab: MacTabs.apps
+    // Kept here so a search survives switching pages.
+    property string searchText: ""
+
+    MacOrangeMesh {
+        anchors.fill: parent
+    }
+
+    RowLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        MacSidebar {
+            Layout.preferredWidth: 220
+            Layout.fillHeight: true
+            server: mainView.server
+            selectedTab: mainView.selectedTab
+            onTabPicked: (tab) => mainView.selectedTab = tab
+        }
+
+        Rectangle {
+            Layout.preferredWidth: 1
+            Layout.fillHeight: true
+            color: MacStyle.hairline
+        }
+
+        Loader {
+            id: page
+            objectName: "page"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            sourceComponent: [pickerPage, selectedPage, aboutPage][mainView.selectedTab]
+        }
+    }
+
+    Component {
+        id: pickerPage
+        MacAppPickerView {
+            appStore: mainView.appStore
+            server: mainView.server
+            searchText: mainView.searchText
+            onSearchTextChanged: mainView.searchText = searchText
+        }
+    }
+
+    Component {
+        id: selectedPage
+        MacSelectedView {
+            appStore: mainView.appStore
+        }
+    }
+
+    Component {
+        id: aboutPage
+        MacAboutView {}
+    }
+}

@@ -1,0 +1,201 @@
+import QtQuick
+import Tendril.Ui
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// The "On iPhone" page: the selection in slot order. Rows are dragged to a
+// new place and deleted with the Delete or Backspace key; both go to the
+// store, and the page redraws from the list it publishes.
+Item {
+    id: page
+    objectName: "selectedView"
+
+    required property var appStore
+
+    SelectedAppsModel {
+        id: selection
+        objectName: "selectedApps"
+        store: page.appStore
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Column {
+            Layout.fillWidth: true
+            Layout.leftMargin: 24
+            Layout.rightMargin: 24
+            Layout.topMargin: 24
+            Layout.bottomMargin: 16
+            spacing: 2
+
+            Text {
+                text: "On iPhone"
+                font.family: MacStyle.roundedFamily
+                font.pixelSize: 20
+                font.bold: true
+                color: MacStyle.titleAmber
+            }
+            Text {
+                text: "Drag to reorder"
+                font.pixelSize: 11
+                color: MacStyle.white(0.3)
+            }
+        }
+
+        Item {
+            objectName: "emptyState"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            visible: selection.count === 0
+
+            Column {
+                anchors.centerIn: parent
+                spacing: 12
+                Symbol {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    name: "iphone.slash"
+                    size: 34
+                    weight: "ultraLight"
+                    color: MacStyle.white(0.2)
+                }
+                Text {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    text: "No apps selected yet"
+                    font.pixelSize: 14
+                    color: MacStyle.white(0.35)
+                }
+            }
+        }
+
+        ListView {
+            id: list
+            objectName: "selectedList"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            visible: selection.count > 0
+            clip: true
+            model: selection
+            focus: true
+            keyNavigationEnabled: true
+            boundsBehavior: Flickable.StopAtBounds
+            currentIndex: -1
+            ScrollBar.vertical: ScrollBar {}
+
+            readonly property real rowPitch: 51
+
+            Keys.onDeletePressed: removeCurrent()
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_Backspace) {
+                    removeCurrent()
+                    event.accepted = true
+                }
+            }
+
+            function removeCurrent() {
+                if (currentIndex >= 0)
+                    selection.remove(currentIndex)
+            }
+
+            // A row dropped with its top at `top` lands on the nearest
+            // position; the store takes the gap in front of which it goes.
+            function drop(from, top) {
+                const target = Math.max(0, Math.min(count - 1, Math.round(top / rowPitch)))
+                if (target !== from)
+                    selection.move(from, target > from ? target + 1 : target)
+            }
+
+            delegate: Item {
+                id: slotRow
+                objectName: "slotRow_" + index
+
+                required property int index
+                required property string displayName
+                required property int slot
+                required property bool hasIcon
+                required property url iconSource
+
+                width: ListView.view.width
+                height: list.rowPitch
+
+                Rectangle {
+                    id: body
+                    width: slotRow.width
+                    height: 50
+                    y: 0.5
+                    z: dragArea.drag.active ? 2 : 0
+                    color: dragArea.drag.active || (list.activeFocus && list.currentIndex === slotRow.index)
+                        ? MacStyle.white(0.1) : MacStyle.white(0.04)
+
+                    RowLayout {
+                        anchors.fill: parent
+                        anchors.leftMargin: 16
+                        anchors.rightMargin: 16
+                        spacing: 12
+
+                        Image {
+                            Layout.preferredWidth: 38
+                            Layout.preferredHeight: 38
+                            visible: slotRow.hasIcon
+                            source: slotRow.iconSource
+                            sourceSize: Qt.size(38, 38)
+                            asynchronous: true
+                        }
+                        Column {
+                            spacing: 2
+                            Text {
+                                objectName: "slotName"
+                                text: slotRow.displayName
+                                font.pixelSize: 14
+                                font.weight: Font.DemiBold
+                                color: "white"
+                            }
+                            Text {
+                                objectName: "slotLabel"
+                                text: "Slot %1".arg(slotRow.slot)
+                                font.pixelSize: 11
+                                color: Qt.rgba(1.0, 0.65, 0.25, 0.6)
+                            }
+                        }
+                        Item { Layout.fillWidth: true }
+                    }
+                }
+
+                // Separators above and below each row.
+                Rectangle {
+                    width: parent.width
+                    height: 1
+                    y: parent.height - 0.5
+                    color: MacStyle.white(0.06)
+                }
+                Rectangle {
+                    visible: slotRow.index === 0
+                    width: parent.width
+                    height: 1
+                    y: -0.5
+                    color: MacStyle.white(0.06)
+                }
+
+                MouseArea {
+                    id: dragArea
+                    anchors.fill: parent
+                    drag.target: body
+                    drag.axis: Drag.YAxis
+                    drag.threshold: 4
+                    onPressed: {
+                        list.currentIndex = slotRow.index
+                        list.forceActiveFocus()
+                    }
+                    onReleased: {
+                        if (drag.active || body.y !== 0.5) {
+                            const top = slotRow.y + body.y
+                            body.y = 0.5
+                            list.drop(slotRow.index, top)
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,11 @@
+#include "ui/TendrilUi.h"
+
+#include "ui/AppIconProvider.h"
+
+#include <QQmlEngine>
+
+void installTendrilUi(QQmlEngine &engine)
+{
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    engine.addImageProvider(QLatin1String(AppIconProvider::providerId), new AppIconProvider);
+}
