@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QVariantList>
+#include <QXmlStreamReader>
 
 #include <plist/plist.h>
 
@@ -17,106 +18,106 @@ constexpr qint64 maxInfoPlistBytes = 8 * 1024 * 1024;
 // Deeper nesting than this is not a real Info.plist; it would only cost stack.
 constexpr int maxDepth = 64;
 
-// Seconds between 1970-01-01 and the property-list epoch 2001-01-01.
-constexpr qint64 plistEpochOffset = 978307200;
-
 struct PlistDeleter {
     void operator()(plist_t node) const { plist_free(node); }
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
-QString takeString(char *text)
-{
-    const QString result = text ? QString::fromUtf8(text) : QString();
-    std::free(text);
-    return result;
-}
+// libplist parses both formats, but its value getters abort the process on
+// strings it built inconsistently from crafted files (an embedded NUL, a
+// non-string dictionary key). So the parsed tree is written back out as XML,
+// which never touches those getters, and the XML is read here.
+QVariant readValue(QXmlStreamReader &xml, int depth);
 
-QVariant toVariant(plist_t node, int depth);
-
-QVariantMap toMap(plist_t dict, int depth)
+QVariantMap readDict(QXmlStreamReader &xml, int depth)
 {
     QVariantMap map;
-    plist_dict_iter it = nullptr;
-    plist_dict_new_iter(dict, &it);
-    if (!it)
-        return map;
-    for (;;) {
-        char *key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(dict, it, &key, &value);
-        if (!value) {
-            std::free(key);
-            break;
+    while (xml.readNextStartElement()) {
+        if (xml.name() != QLatin1String("key")) {
+            // A value without a key: read past it.
+            xml.skipCurrentElement();
+            continue;
         }
-        const QString name = takeString(key);
-        const QVariant converted = toVariant(value, depth + 1);
-        if (converted.isValid())
-            map.insert(name, converted);
+        const QString key = xml.readElementText();
+        if (!xml.readNextStartElement())
+            break;
+        const QVariant value = readValue(xml, depth + 1);
+        if (value.isValid())
+            map.insert(key, value);
     }
-    std::free(it);
     return map;
 }
 
-QVariant toVariant(plist_t node, int depth)
+QVariantList readArray(QXmlStreamReader &xml, int depth)
 {
-    if (depth > maxDepth)
+    QVariantList list;
+    while (xml.readNextStartElement()) {
+        const QVariant value = readValue(xml, depth + 1);
+        if (value.isValid())
+            list.append(value);
+    }
+    return list;
+}
+
+QVariant readInteger(const QString &text)
+{
+    bool ok = false;
+    if (const qlonglong value = text.toLongLong(&ok); ok)
+        return value;
+    if (const qulonglong value = text.toULongLong(&ok); ok)
+        return value;
+    return {};
+}
+
+// The current start element's value, leaving the reader at its end element.
+QVariant readValue(QXmlStreamReader &xml, int depth)
+{
+    const QStringView name = xml.name();
+    if (depth > maxDepth) {
+        xml.skipCurrentElement();
         return {};
-    switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-        uint8_t value = 0;
-        plist_get_bool_val(node, &value);
-        return bool(value);
     }
-    case PLIST_UINT: {
-        uint64_t value = 0;
-        plist_get_uint_val(node, &value);
-        return QVariant::fromValue(quint64(value));
-    }
-    case PLIST_REAL: {
-        double value = 0;
-        plist_get_real_val(node, &value);
+    if (name == QLatin1String("dict"))
+        return readDict(xml, depth);
+    if (name == QLatin1String("array"))
+        return readArray(xml, depth);
+    if (name == QLatin1String("true") || name == QLatin1String("false")) {
+        const bool value = name == QLatin1String("true");
+        xml.skipCurrentElement();
         return value;
     }
-    case PLIST_STRING: {
-        char *value = nullptr;
-        plist_get_string_val(node, &value);
-        return takeString(value);
+    const QString kind = name.toString();
+    const QString text = xml.readElementText(QXmlStreamReader::SkipChildElements);
+    if (kind == QLatin1String("string"))
+        return text;
+    if (kind == QLatin1String("integer"))
+        return readInteger(text.trimmed());
+    if (kind == QLatin1String("real")) {
+        bool ok = false;
+        const double value = text.trimmed().toDouble(&ok);
+        return ok ? QVariant(value) : QVariant();
     }
-    case PLIST_DATA: {
-        char *value = nullptr;
-        uint64_t length = 0;
-        plist_get_data_val(node, &value, &length);
-        const QByteArray bytes(value, qsizetype(length));
-        std::free(value);
-        return bytes;
+    if (kind == QLatin1String("data"))
+        return QByteArray::fromBase64(text.toLatin1());
+    if (kind == QLatin1String("date")) {
+        const QDateTime value = QDateTime::fromString(text.trimmed(), Qt::ISODate);
+        return value.isValid() ? QVariant(value) : QVariant();
     }
-    case PLIST_DATE: {
-        int32_t seconds = 0, micros = 0;
-        plist_get_date_val(node, &seconds, &micros);
-        return QDateTime::fromMSecsSinceEpoch((plistEpochOffset + seconds) * 1000 + micros / 1000,
-                                              Qt::UTC);
-    }
-    case PLIST_ARRAY: {
-        QVariantList list;
-        const uint32_t size = plist_array_get_size(node);
-        for (uint32_t i = 0; i < size; ++i) {
-            const QVariant converted = toVariant(plist_array_get_item(node, i), depth + 1);
-            if (converted.isValid())
-                list.append(converted);
-        }
-        return list;
-    }
-    case PLIST_DICT:
-        return toMap(node, depth);
-    case PLIST_UID: {
-        uint64_t value = 0;
-        plist_get_uid_val(node, &value);
-        return QVariant::fromValue(quint64(value));
-    }
-    default:
+    return {};
+}
+
+QVariantMap readXmlPlist(const QByteArray &bytes)
+{
+    QXmlStreamReader xml(bytes);
+    if (!xml.readNextStartElement() || xml.name() != QLatin1String("plist"))
         return {};
-    }
+    if (!xml.readNextStartElement() || xml.name() != QLatin1String("dict"))
+        return {};
+    QVariantMap map = readDict(xml, 0);
+    // A document that breaks off (or holds characters XML forbids) is no plist.
+    while (!xml.atEnd())
+        xml.readNext();
+    return xml.hasError() ? QVariantMap() : map;
 }
 
 // The Info.plist's top-level dictionary, in either format; empty when the
@@ -126,19 +127,28 @@ QVariantMap readInfoDictionary(const QString &plistPath)
     QFile file(plistPath);
     if (!file.open(QIODevice::ReadOnly) || file.size() > maxInfoPlistBytes)
         return {};
-    const QByteArray bytes = file.readAll();
-    if (bytes.isEmpty())
-        return {};
+    return parseInfoPlist(file.readAll());
+}
 
+} // namespace
+
+QVariantMap parseInfoPlist(const QByteArray &bytes)
+{
+    if (bytes.isEmpty() || bytes.size() > maxInfoPlistBytes)
+        return {};
     plist_t root = nullptr;
     plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root);
     const PlistPtr owner(root);
     if (!root || plist_get_node_type(root) != PLIST_DICT)
         return {};
-    return toMap(root, 0);
-}
 
-} // namespace
+    char *xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root, &xml, &length);
+    const QByteArray normalised(xml, xml ? qsizetype(length) : 0);
+    plist_to_xml_free(xml);
+    return readXmlPlist(normalised);
+}
 
 std::optional<Bundle> openBundle(const QString &path)
 {

@@ -15,3 +15,7 @@ struct Bundle {
 
 // Nothing when `path` is not an accessible bundle.
 std::optional<Bundle> openBundle(const QString &path);
+
+// The top-level dictionary of an Info.plist's bytes, XML or binary; empty when
+// the bytes are not a property list holding a dictionary.
+QVariantMap parseInfoPlist(const QByteArray &bytes);

@@ -17,6 +17,7 @@ private slots:
     void readsInfoPlistInBothFormats();
     void bundleWithoutUsableIdentifier();
     void notABundle();
+    void malformedBinaryPlistIsSurvived();
     void userDefaultsKeepBytesAcrossInstances();
     void userDefaultsIgnoreMissingKeysAndOtherTypes();
     void locationsFollowHomeAndXdg();
@@ -91,6 +92,32 @@ void CataloguePlatformTest::notABundle()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     QVERIFY(!openBundle(file.fileName()));
+}
+
+void CataloguePlatformTest::malformedBinaryPlistIsSurvived()
+{
+    // Mangled keys, one holding a NUL: reading them through the library's
+    // getters would abort the process. Such a file is simply no Info.plist.
+    const QByteArray crafted = QByteArray::fromBase64(
+        "YnBsaXN0MDDTAQMFAgQGXxASQ0ZCdW5kbGVJZGVudGlmaWVyXxAPb3JnLmV4YW1wbGUuYmluXENGQnVuZGwBAAAAZVNC"
+        "aW5UTGlz9KQHCAkKEAUJIkAgAABDeHl6CDwzQ0xHJFFTVFkAAFgAAAAAAQEAAAAAAAAACwAAAAAAAAAAAAAAAAAAAF0=");
+    QCOMPARE(parseInfoPlist(crafted), QVariantMap());
+
+    QTemporaryDir root;
+    QDir().mkpath(root.filePath("Crafted.app/Contents"));
+    QFile plist(root.filePath("Crafted.app/Contents/Info.plist"));
+    QVERIFY(plist.open(QIODevice::WriteOnly));
+    plist.write(crafted);
+    plist.close();
+    const std::optional<Bundle> bundle = openBundle(root.filePath("Crafted.app"));
+    QVERIFY(bundle);
+    QVERIFY(!bundle->bundleIdentifier);
+
+    // ASCII strings with an embedded NUL byte are read up to the NUL.
+    const QByteArray nul("bplist00\xd1\x01\x02\x53k\0y\x53v\0w\x08\x0b\x0f"
+                         "\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x03"
+                         "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x13", 54);
+    QCOMPARE(parseInfoPlist(nul), QVariantMap({{"k", "v"}}));
 }
 
 void CataloguePlatformTest::userDefaultsKeepBytesAcrossInstances()
