@@ -26,7 +26,8 @@ PhoneClient::PhoneClient(const QString &host, quint16 port, QObject *parent)
 void PhoneClient::awaitNext()
 {
     messages()->next(this, [this](TDMessage message) {
-        emit received(message);
+        if (m_handler)
+            m_handler(message);
         awaitNext();
     });
 }

@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 // The phone's end of the link: one outgoing connection whose messages are
 // printed as JSON lines.
 class PhoneClient : public TDNetworkService {
@@ -12,12 +14,14 @@ public:
     PhoneClient(const QString &host, quint16 port, QObject *parent = nullptr);
 
     using TDNetworkService::send;
+    // Called with every message the desktop sends, in order.
+    void onMessage(std::function<void(const TDMessage &)> handler) { m_handler = std::move(handler); }
 
 signals:
     void connected();
     void connectionFailed(const QString &error);
-    void received(const TDMessage &message);
 
 private:
     void awaitNext();
+    std::function<void(const TDMessage &)> m_handler;
 };

@@ -99,7 +99,7 @@ int main(int argc, char *argv[])
             app.exit(exitCode);
         }
     });
-    QObject::connect(&phone, &PhoneClient::received, &app, [&](const TDMessage &message) {
+    phone.onMessage([&](const TDMessage &message) {
         if (const std::optional<QByteArray> json = encodeMessage(message))
             printLine(stdout, *json);
         if (const auto *hello = message.get<td::MacHello>(); hello && !greeted) {
