@@ -1,0 +1,321 @@
+// The window's models over a real store in a temporary home: the page enum,
+// the picker's filtering, the "On iPhone" rows and the push to a phone.
+#include "LoopbackPhone.h"
+#include "UiFixtures.h"
+
+#include "catalogue/MacAppStore.h"
+#include "server/MacServerService.h"
+#include "ui/InstalledAppsModel.h"
+#include "ui/MacTab.h"
+#include "ui/SelectedAppsModel.h"
+#include "ui/SelectionPush.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+class TestUiModels : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void tabsHaveTitlesSymbolsAndOrder();
+    void filterMatchesNamesCaseInsensitively_data();
+    void filterMatchesNamesCaseInsensitively();
+    void refilterKeepsRemainingRows();
+    void toggleMarksRowSelected();
+    void selectedRowsShowSlotsAfterMoveAndRemove();
+    void unreadableIconBytesGiveNoIcon();
+    void pushSendsOneListPerChangeWhileConnected();
+    void pushSendsCurrentListForQuickChanges();
+    void pushSendsNothingWithoutPhoneOrAfterPageGoes();
+
+private:
+    QStringList names(const QList<InstalledApp> &apps) const;
+    const InstalledApp &app(const QString &name) const;
+    std::unique_ptr<LoopbackPhone> connectPhone();
+
+    std::unique_ptr<TemporaryHome> m_home;
+    std::unique_ptr<MacAppStore> m_store;
+    std::unique_ptr<MacServerService> m_server;
+};
+
+void TestUiModels::initTestCase()
+{
+    m_home = std::make_unique<TemporaryHome>();
+    const QString apps = m_home->applications();
+    for (const QString &name : {QStringLiteral("Safari"), QStringLiteral("Mail"),
+                                QStringLiteral("Terminal"), QStringLiteral("Calculator"),
+                                QStringLiteral("Éclair Notes"), QStringLiteral("Numbers")}) {
+        makeAppBundle(apps, name, QStringLiteral("org.sample.") + name.left(4).toLower(), 64);
+    }
+    // A bundle identifier that no name contains.
+    makeAppBundle(apps, QStringLiteral("Postbox"), QStringLiteral("com.mailer.zzz"), 0);
+}
+
+void TestUiModels::init()
+{
+    m_store = std::make_unique<MacAppStore>();
+    QVERIFY(waitForCatalogue(*m_store));
+    // A fresh selection for every test.
+    while (!m_store->selectedApps().isEmpty())
+        m_store->removeSelections({0});
+    m_server = std::make_unique<MacServerService>(*m_store);
+}
+
+void TestUiModels::cleanup()
+{
+    m_server.reset();
+    m_store.reset();
+}
+
+QStringList TestUiModels::names(const QList<InstalledApp> &apps) const
+{
+    QStringList result;
+    for (const InstalledApp &app : apps)
+        result.append(app.name);
+    return result;
+}
+
+const InstalledApp &TestUiModels::app(const QString &name) const
+{
+    for (const InstalledApp &candidate : m_store->allInstalledApps()) {
+        if (candidate.name == name)
+            return candidate;
+    }
+    qFatal("no app named %s", qPrintable(name));
+}
+
+std::unique_ptr<LoopbackPhone> TestUiModels::connectPhone()
+{
+    m_server->setListeningPort(0);
+    m_server->startListening();
+    if (!m_server->listener())
+        return nullptr;
+    auto phone = std::make_unique<LoopbackPhone>(m_server->listener()->port());
+    if (!QTest::qWaitFor([&] { return m_server->isConnected() && phone->isConnected(); }, 5000))
+        return nullptr;
+    return phone;
+}
+
+void TestUiModels::tabsHaveTitlesSymbolsAndOrder()
+{
+    const QList<MacTab> cases = MacTabs::allCases();
+    QCOMPARE(cases, (QList<MacTab>{MacTab::apps, MacTab::selected, MacTab::about}));
+    QCOMPARE(MacTabs::title(MacTab::apps), QStringLiteral("Apps"));
+    QCOMPARE(MacTabs::title(MacTab::selected), QStringLiteral("On iPhone"));
+    QCOMPARE(MacTabs::title(MacTab::about), QStringLiteral("About"));
+    QCOMPARE(MacTabs::symbolName(MacTab::apps), QStringLiteral("square.grid.2x2"));
+    QCOMPARE(MacTabs::symbolName(MacTab::selected), QStringLiteral("iphone"));
+    QCOMPARE(MacTabs::symbolName(MacTab::about), QStringLiteral("info.circle"));
+    for (MacTab tab : cases)
+        QCOMPARE(MacTabs::fromTitle(MacTabs::title(tab)), tab);
+    QVERIFY(!MacTabs::fromTitle(QStringLiteral("on iphone")));
+    QVERIFY(!MacTabs::fromTitle(QStringLiteral("Settings")));
+
+    MacTabInfo info;
+    QCOMPARE(info.fromTitle(QStringLiteral("About")), int(MacTab::about));
+    QCOMPARE(info.fromTitle(QString()), -1);
+    QCOMPARE(info.title(7), QString());
+}
+
+void TestUiModels::filterMatchesNamesCaseInsensitively_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("part of a name") << "safa" << QStringList{"Safari"};
+    QTest::newRow("other case") << "SAFA" << QStringList{"Safari"};
+    QTest::newRow("accented letter, other case") << "éCLAIR" << QStringList{"Éclair Notes"};
+    QTest::newRow("several, catalogue order")
+        << "L" << QStringList{"Calculator", "Éclair Notes", "Mail", "Terminal"};
+    QTest::newRow("bundle identifier is not searched") << "mailer" << QStringList{};
+    QTest::newRow("path is not searched") << "Applications" << QStringList{};
+}
+
+void TestUiModels::filterMatchesNamesCaseInsensitively()
+{
+    QFETCH(QString, search);
+    QFETCH(QStringList, expected);
+    InstalledAppsModel model;
+    model.setStore(m_store.get());
+    QCOMPARE(names(model.filteredApps()), names(m_store->allInstalledApps()));
+    QCOMPARE(model.filteredApps().first().bundleID, QStringLiteral("com.apple.finder"));
+
+    model.setSearchText(search);
+    // The matches, in the catalogue's order.
+    QStringList inCatalogueOrder;
+    for (const QString &name : names(m_store->allInstalledApps())) {
+        if (expected.contains(name))
+            inCatalogueOrder.append(name);
+    }
+    QCOMPARE(inCatalogueOrder.size(), expected.size());
+    QCOMPARE(names(model.filteredApps()), inCatalogueOrder);
+    QCOMPARE(model.rowCount(), expected.size());
+
+    model.setSearchText(QString());
+    QCOMPARE(names(model.filteredApps()), names(m_store->allInstalledApps()));
+}
+
+void TestUiModels::refilterKeepsRemainingRows()
+{
+    InstalledAppsModel model;
+    model.setStore(m_store.get());
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+
+    const int all = model.rowCount();
+    model.setSearchText(QStringLiteral("a"));
+    const int withA = model.rowCount();
+    QCOMPARE(removed.size(), all - withA);
+    model.setSearchText(QStringLiteral("l"));
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(removed.size(), all - 4);
+    model.setSearchText(QString());
+    QCOMPARE(inserted.size(), all - 4);
+    QCOMPARE(resets.size(), 0);
+    QCOMPARE(names(model.filteredApps()), names(m_store->allInstalledApps()));
+}
+
+void TestUiModels::toggleMarksRowSelected()
+{
+    InstalledAppsModel model;
+    model.setStore(m_store.get());
+    model.setSearchText(QStringLiteral("term"));
+    QCOMPARE(model.rowCount(), 1);
+    const QModelIndex row = model.index(0);
+    QCOMPARE(model.data(row, InstalledAppsModel::IsSelectedRole).toBool(), false);
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.toggle(0);
+    QCOMPARE(m_store->selectedApps().size(), 1);
+    QCOMPARE(m_store->selectedApps().first().bundleIdentifier, QStringLiteral("org.sample.term"));
+    QVERIFY(!changed.isEmpty());
+    QCOMPARE(model.data(row, InstalledAppsModel::IsSelectedRole).toBool(), true);
+
+    model.toggle(0);
+    QVERIFY(m_store->selectedApps().isEmpty());
+    QCOMPARE(model.data(row, InstalledAppsModel::IsSelectedRole).toBool(), false);
+}
+
+void TestUiModels::selectedRowsShowSlotsAfterMoveAndRemove()
+{
+    for (const char *name : {"Safari", "Mail", "Terminal"})
+        m_store->toggleSelection(app(QString::fromLatin1(name)));
+    SelectedAppsModel model;
+    model.setStore(m_store.get());
+    QCOMPARE(model.rowCount(), 3);
+
+    auto rows = [&] {
+        QStringList result;
+        for (int i = 0; i < model.rowCount(); ++i) {
+            result.append(QStringLiteral("%1:%2").arg(
+                model.data(model.index(i), SelectedAppsModel::DisplayNameRole).toString(),
+                model.data(model.index(i), SelectedAppsModel::SlotRole).toString()));
+        }
+        return result;
+    };
+    QCOMPARE(rows(), (QStringList{"Safari:1", "Mail:2", "Terminal:3"}));
+
+    model.move(2, 0); // the third row dragged to the top
+    QCOMPARE(rows(), (QStringList{"Terminal:1", "Safari:2", "Mail:3"}));
+    model.move(0, 3); // the top row dragged below the last
+    QCOMPARE(rows(), (QStringList{"Safari:1", "Mail:2", "Terminal:3"}));
+    model.move(1, 7); // a destination outside the list is ignored
+    QCOMPARE(rows(), (QStringList{"Safari:1", "Mail:2", "Terminal:3"}));
+
+    QSignalSpy count(&model, &SelectedAppsModel::countChanged);
+    model.remove(1);
+    QCOMPARE(rows(), (QStringList{"Safari:1", "Terminal:2"}));
+    QCOMPARE(count.size(), 1);
+    model.remove(5);
+    QCOMPARE(model.rowCount(), 2);
+}
+
+void TestUiModels::unreadableIconBytesGiveNoIcon()
+{
+    // The cached file wins over rendering, so garbage there becomes the
+    // item's icon bytes.
+    QFile cached(m_store->iconCacheDirectory() + QStringLiteral("/org.sample.numb.png"));
+    QVERIFY(cached.open(QIODevice::WriteOnly));
+    cached.write("not an image");
+    cached.close();
+
+    m_store->toggleSelection(app(QStringLiteral("Numbers")));
+    m_store->toggleSelection(app(QStringLiteral("Safari")));
+    SelectedAppsModel model;
+    model.setStore(m_store.get());
+    QCOMPARE(model.data(model.index(0), SelectedAppsModel::DisplayNameRole).toString(),
+             QStringLiteral("Numbers"));
+    QCOMPARE(model.data(model.index(0), SelectedAppsModel::HasIconRole).toBool(), false);
+    QCOMPARE(model.data(model.index(1), SelectedAppsModel::HasIconRole).toBool(), true);
+    QFile::remove(cached.fileName());
+}
+
+void TestUiModels::pushSendsOneListPerChangeWhileConnected()
+{
+    auto phone = connectPhone();
+    QVERIFY(phone);
+    SelectionPush push;
+    push.setStore(m_store.get());
+    push.setServer(m_server.get());
+    QTest::qWait(100);
+    QCOMPARE(phone->appListCount(), 0); // arriving is not a change
+
+    QElapsedTimer clock;
+    clock.start();
+    m_store->toggleSelection(app(QStringLiteral("Safari")));
+    QTRY_COMPARE(phone->appListCount(), 1);
+    QVERIFY2(clock.elapsed() >= 45, "the list goes out 0.05 s after the change");
+    QCOMPARE(phone->appLists().last(), QStringList{"org.sample.safa"});
+
+    m_store->toggleSelection(app(QStringLiteral("Mail")));
+    QTRY_COMPARE(phone->appListCount(), 2);
+    m_store->toggleSelection(app(QStringLiteral("Safari")));
+    QTRY_COMPARE(phone->appListCount(), 3);
+    QCOMPARE(phone->appLists().last(), QStringList{"org.sample.mail"});
+    QTest::qWait(200);
+    QCOMPARE(phone->appListCount(), 3);
+}
+
+void TestUiModels::pushSendsCurrentListForQuickChanges()
+{
+    auto phone = connectPhone();
+    QVERIFY(phone);
+    SelectionPush push;
+    push.setStore(m_store.get());
+    push.setServer(m_server.get());
+
+    m_store->toggleSelection(app(QStringLiteral("Safari")));
+    m_store->toggleSelection(app(QStringLiteral("Terminal")));
+    QTRY_COMPARE(phone->appListCount(), 2);
+    for (const QStringList &list : phone->appLists())
+        QCOMPARE(list, (QStringList{"org.sample.safa", "org.sample.term"}));
+    QTest::qWait(200);
+    QCOMPARE(phone->appListCount(), 2);
+}
+
+void TestUiModels::pushSendsNothingWithoutPhoneOrAfterPageGoes()
+{
+    auto push = std::make_unique<SelectionPush>();
+    push->setStore(m_store.get());
+    push->setServer(m_server.get());
+    m_store->toggleSelection(app(QStringLiteral("Safari"))); // no phone yet
+    QTest::qWait(150);
+
+    auto phone = connectPhone();
+    QVERIFY(phone);
+    push.reset(); // the picker is no longer shown
+    m_store->toggleSelection(app(QStringLiteral("Mail")));
+    QTest::qWait(250);
+    QCOMPARE(phone->appListCount(), 0);
+}
+
+QTEST_MAIN(TestUiModels)
+#include "tst_uimodels.moc"

@@ -1,0 +1,376 @@
+// The window's behaviour through its QML object tree, over a real store and
+// server in a temporary home, with a phone connecting over loopback.
+#include "LoopbackPhone.h"
+#include "UiFixtures.h"
+
+#include "app/TendrilApp.h"
+#include "catalogue/MacAppStore.h"
+#include "server/MacServerService.h"
+#include "ui/TendrilUi.h"
+
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+void collect(QQuickItem *item, const QString &name, QList<QQuickItem *> &found)
+{
+    if (item->objectName() == name)
+        found.append(item);
+    for (QQuickItem *child : item->childItems())
+        collect(child, name, found);
+}
+
+QList<QQuickItem *> itemsNamed(QQuickWindow *window, const QString &name)
+{
+    QList<QQuickItem *> found;
+    collect(window->contentItem(), name, found);
+    return found;
+}
+
+QQuickItem *itemNamed(QQuickWindow *window, const QString &name)
+{
+    const QList<QQuickItem *> found = itemsNamed(window, name);
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+QPoint centreOf(QQuickItem *item)
+{
+    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+}
+
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void pinCardShowsOneBoxPerCharacterOnceStarted();
+    void statusLineFollowsConnection();
+    void counterAndRingFollowSelection();
+    void rowsBeyondEightAreDimmedAndIgnoreClicks();
+    void searchFiltersAndSurvivesPageSwitch();
+    void onIPhoneShowsEmptyStateAndDeletes();
+    void draggingThirdRowToTopRenumbersSlots();
+    void aboutShowsFixedVersionAndFeatures();
+    void shellStartsListeningOnlyWhenStopped();
+
+private:
+    void loadWindow();
+    void showTab(const char *title);
+    void select(const QStringList &names);
+    QString text(const QString &objectName);
+
+    std::unique_ptr<TemporaryHome> m_home;
+    std::unique_ptr<MacAppStore> m_store;
+    std::unique_ptr<MacServerService> m_server;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    QQuickWindow *m_window = nullptr;
+};
+
+void TestWindow::initTestCase()
+{
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    m_home = std::make_unique<TemporaryHome>();
+    makeCatalogue(m_home->applications(), 14, 64);
+}
+
+void TestWindow::init()
+{
+    m_store = std::make_unique<MacAppStore>();
+    QVERIFY(waitForCatalogue(*m_store));
+    while (!m_store->selectedApps().isEmpty())
+        m_store->removeSelections({0});
+    m_server = std::make_unique<MacServerService>(*m_store);
+    m_server->setListeningPort(0);
+    loadWindow();
+    QVERIFY(m_window);
+}
+
+void TestWindow::cleanup()
+{
+    m_engine.reset();
+    m_window = nullptr;
+    m_server.reset();
+    m_store.reset();
+}
+
+// The window as the shell makes it, but without the shell's start-up.
+void TestWindow::loadWindow()
+{
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    installTendrilUi(*m_engine);
+    m_engine->setInitialProperties({
+        {QStringLiteral("appStore"), QVariant::fromValue(m_store.get())},
+        {QStringLiteral("server"), QVariant::fromValue(m_server.get())},
+    });
+    m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tendril/Ui/MainWindow.qml")));
+    m_window = m_engine->rootObjects().isEmpty()
+        ? nullptr
+        : qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+    if (m_window) {
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    }
+}
+
+void TestWindow::showTab(const char *title)
+{
+    QQuickItem *row = itemNamed(m_window, QStringLiteral("navRow_") + QLatin1String(title));
+    QVERIFY(row);
+    QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(row));
+}
+
+void TestWindow::select(const QStringList &names)
+{
+    for (const QString &name : names) {
+        for (const InstalledApp &app : m_store->allInstalledApps()) {
+            if (app.name == name)
+                m_store->toggleSelection(app);
+        }
+    }
+}
+
+QString TestWindow::text(const QString &objectName)
+{
+    QQuickItem *item = itemNamed(m_window, objectName);
+    return item ? item->property("text").toString() : QStringLiteral("<missing %1>").arg(objectName);
+}
+
+void TestWindow::pinCardShowsOneBoxPerCharacterOnceStarted()
+{
+    QVERIFY(m_server->pin().isEmpty());
+    QVERIFY(itemNamed(m_window, QStringLiteral("pinCard")));
+    QCOMPARE(itemsNamed(m_window, QStringLiteral("pinDigit")).size(), 0);
+
+    // A PIN with leading and repeated digits still gets one box per
+    // character: this word draws 77 of 10000 (0.0077 of the word range).
+    m_server->setRandomWordSource([] { return quint64(142039929367563548ull); });
+    m_server->startListening();
+    QCOMPARE(m_server->pin(), QStringLiteral("0077"));
+    const QList<QQuickItem *> boxes = itemsNamed(m_window, QStringLiteral("pinDigit"));
+    QCOMPARE(boxes.size(), 4);
+    QString shown;
+    for (QQuickItem *box : boxes)
+        shown += box->property("character").toString();
+    QCOMPARE(shown, QStringLiteral("0077"));
+    QCOMPARE(boxes.first()->width(), 38.0);
+    QCOMPARE(boxes.first()->height(), 46.0);
+}
+
+void TestWindow::statusLineFollowsConnection()
+{
+    QQuickItem *dot = itemNamed(m_window, QStringLiteral("statusDot"));
+    QVERIFY(dot);
+    QCOMPARE(text(QStringLiteral("statusText")), QStringLiteral("Waiting for iPhone"));
+    QCOMPARE(dot->property("color").value<QColor>(), QColor::fromRgbF(1, 1, 1, 0.25));
+
+    m_server->startListening();
+    QVERIFY(m_server->listener());
+    auto phone = std::make_unique<LoopbackPhone>(m_server->listener()->port());
+    QTRY_COMPARE(text(QStringLiteral("statusText")), QStringLiteral("iPhone Connected"));
+    QCOMPARE(dot->property("color").value<QColor>(), QColor::fromRgbF(0.3, 0.95, 0.45));
+    QCOMPARE(m_server->serverState(), ServerState::connected); // not paired: still shown
+
+    const QString pin = m_server->pin();
+    phone.reset();
+    QTRY_COMPARE(text(QStringLiteral("statusText")), QStringLiteral("Waiting for iPhone"));
+    QCOMPARE(dot->property("color").value<QColor>(), QColor::fromRgbF(1, 1, 1, 0.25));
+    QCOMPARE(m_server->pin(), pin);
+}
+
+void TestWindow::counterAndRingFollowSelection()
+{
+    QQuickItem *ring = itemNamed(m_window, QStringLiteral("progressRing"));
+    QVERIFY(ring);
+    QCOMPARE(text(QStringLiteral("counter")), QStringLiteral("0 of 8 selected"));
+    QCOMPARE(ring->property("fraction").toReal(), 0.0);
+    QCOMPARE(ring->property("shownFraction").toReal(), 0.0);
+
+    select({"Safari", "Mail", "Notes", "Music"});
+    QCOMPARE(text(QStringLiteral("counter")), QStringLiteral("4 of 8 selected"));
+    QCOMPARE(text(QStringLiteral("ringCount")), QStringLiteral("4"));
+    QCOMPARE(ring->property("fraction").toReal(), 0.5);
+    // The arc springs towards half and settles there.
+    QTRY_VERIFY(qAbs(ring->property("shownFraction").toReal() - 0.5) < 1e-6);
+}
+
+void TestWindow::rowsBeyondEightAreDimmedAndIgnoreClicks()
+{
+    const QStringList eight = sampleAppNames(14).mid(0, 8);
+    select(eight);
+    QCOMPARE(m_store->selectedApps().size(), 8);
+    QCOMPARE(text(QStringLiteral("counter")), QStringLiteral("8 of 8 selected"));
+
+    // Finder is not selected: dimmed, disabled and deaf to clicks.
+    QQuickItem *finder = itemNamed(m_window, QStringLiteral("appRow_com.apple.finder"));
+    QVERIFY(finder);
+    QCOMPARE(finder->opacity(), 0.3);
+    QVERIFY(!finder->isEnabled());
+    QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(finder));
+    QTest::qWait(50);
+    QCOMPARE(m_store->selectedApps().size(), 8);
+
+    // A selected row stays at full opacity and can still be removed.
+    QQuickItem *calendar = itemNamed(m_window, QStringLiteral("appRow_com.example.calendar"));
+    QVERIFY(calendar);
+    QCOMPARE(calendar->opacity(), 1.0);
+    QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(calendar));
+    QTRY_COMPARE(m_store->selectedApps().size(), 7);
+    QCOMPARE(finder->opacity(), 1.0);
+    QVERIFY(finder->isEnabled());
+}
+
+void TestWindow::searchFiltersAndSurvivesPageSwitch()
+{
+    QQuickItem *field = itemNamed(m_window, QStringLiteral("searchField"));
+    QVERIFY(field);
+    QQuickItem *clear = itemNamed(m_window, QStringLiteral("clearSearch"));
+    QVERIFY(clear && !clear->isVisible());
+    const int all = m_store->allInstalledApps().size();
+    QCOMPARE(itemNamed(m_window, QStringLiteral("filteredApps")), nullptr); // a model, not an item
+    QQuickItem *list = itemNamed(m_window, QStringLiteral("appList"));
+    QCOMPARE(list->property("count").toInt(), all);
+
+    QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(field));
+    for (char key : {'S', 'A', 'F', 'A'})
+        QTest::keyClick(m_window, key, Qt::ShiftModifier);
+    QCOMPARE(field->property("text").toString(), QStringLiteral("SAFA"));
+    QCOMPARE(list->property("count").toInt(), 1);
+    QVERIFY(itemNamed(m_window, QStringLiteral("appRow_com.example.safari")));
+    QVERIFY(clear->isVisible());
+
+    showTab("About");
+    QVERIFY(itemNamed(m_window, QStringLiteral("aboutView")));
+    QCOMPARE(itemNamed(m_window, QStringLiteral("searchField")), nullptr);
+    showTab("Apps");
+    field = itemNamed(m_window, QStringLiteral("searchField"));
+    list = itemNamed(m_window, QStringLiteral("appList"));
+    QVERIFY(field && list);
+    QCOMPARE(field->property("text").toString(), QStringLiteral("SAFA"));
+    QCOMPARE(list->property("count").toInt(), 1);
+
+    // Clicking the row of the page already shown changes nothing.
+    showTab("Apps");
+    QCOMPARE(itemNamed(m_window, QStringLiteral("searchField")), field);
+
+    clear = itemNamed(m_window, QStringLiteral("clearSearch"));
+    QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(clear));
+    QCOMPARE(field->property("text").toString(), QString());
+    QCOMPARE(list->property("count").toInt(), all);
+    QVERIFY(!clear->isVisible());
+}
+
+void TestWindow::onIPhoneShowsEmptyStateAndDeletes()
+{
+    showTab("On iPhone");
+    QQuickItem *empty = itemNamed(m_window, QStringLiteral("emptyState"));
+    QVERIFY(empty && empty->isVisible());
+    QVERIFY(!itemNamed(m_window, QStringLiteral("selectedList"))->isVisible());
+
+    select({"Safari"});
+    QVERIFY(!empty->isVisible());
+    QCOMPARE(text(QStringLiteral("slotLabel")), QStringLiteral("Slot 1"));
+
+    // The list lays its rows out on the next frame; then one is clicked and
+    // deleted. Removing the last item brings the empty state back at once.
+    QTest::qWait(100);
+    QTest::mouseClick(m_window, Qt::LeftButton, {},
+                      centreOf(itemNamed(m_window, QStringLiteral("slotRow_0"))));
+    QTest::keyClick(m_window, Qt::Key_Delete);
+    QVERIFY(m_store->selectedApps().isEmpty());
+    QVERIFY(empty->isVisible());
+}
+
+void TestWindow::draggingThirdRowToTopRenumbersSlots()
+{
+    select({"Safari", "Mail", "Terminal"});
+    showTab("On iPhone");
+    QQuickItem *third = itemNamed(m_window, QStringLiteral("slotRow_2"));
+    QVERIFY(third);
+
+    const QPoint start = centreOf(third);
+    QTest::mousePress(m_window, Qt::LeftButton, {}, start);
+    for (int step = 1; step <= 10; ++step)
+        QTest::mouseMove(m_window, start - QPoint(0, int(third->height() * 2 * step / 10)), 10);
+    QTest::mouseRelease(m_window, Qt::LeftButton, {},
+                        start - QPoint(0, int(third->height() * 2)), 10);
+
+    QTRY_COMPARE(m_store->selectedApps().first().displayName, QStringLiteral("Terminal"));
+    QStringList labels;
+    QStringList names;
+    for (int row = 0; row < 3; ++row) {
+        QQuickItem *slot = itemNamed(m_window, QStringLiteral("slotRow_%1").arg(row));
+        QVERIFY(slot);
+        QList<QQuickItem *> found;
+        collect(slot, QStringLiteral("slotLabel"), found);
+        labels.append(found.value(0) ? found.first()->property("text").toString() : QString());
+        found.clear();
+        collect(slot, QStringLiteral("slotName"), found);
+        names.append(found.value(0) ? found.first()->property("text").toString() : QString());
+    }
+    QCOMPARE(labels, (QStringList{"Slot 1", "Slot 2", "Slot 3"}));
+    QCOMPARE(names, (QStringList{"Terminal", "Safari", "Mail"}));
+}
+
+void TestWindow::aboutShowsFixedVersionAndFeatures()
+{
+    showTab("About");
+    QCOMPARE(text(QStringLiteral("version")), QStringLiteral("Version 1.0"));
+    QQuickItem *about = itemNamed(m_window, QStringLiteral("aboutView"));
+    QVERIFY(about);
+    QStringList features;
+    std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
+        if (item->property("icon").isValid() && item->property("text").isValid())
+            features.append(item->property("text").toString());
+        for (QQuickItem *child : item->childItems())
+            walk(child);
+    };
+    walk(about);
+    QCOMPARE(features, (QStringList{
+                           "Works over local Wi-Fi via Bonjour",
+                           "PIN-secured pairing, no cloud required",
+                           QString::fromUtf8("Real-time sync \u2014 instant updates"),
+                           "Quick Actions, Clipboard, Drag & Drop",
+                       }));
+}
+
+void TestWindow::shellStartsListeningOnlyWhenStopped()
+{
+    cleanup(); // the shell makes its own store and server
+
+    TendrilApp app;
+    app.server().setListeningPort(0);
+    QCOMPARE(app.server().serverState(), ServerState::stopped);
+    QVERIFY(app.server().pin().isEmpty());
+
+    QQuickWindow *window = app.showWindow();
+    QVERIFY(window);
+    QCOMPARE(window->minimumWidth(), 560);
+    QCOMPARE(window->minimumHeight(), 480);
+    QCOMPARE(window->width(), 640);
+    QTRY_VERIFY(app.server().serverState() != ServerState::stopped);
+    const QString pin = app.server().pin();
+    QCOMPARE(pin.size(), 4);
+    TcpListener *listener = app.server().listener();
+
+    // Shown again while advertising: the listener and the PIN stay.
+    QSignalSpy appeared(&app, &TendrilApp::windowAppeared);
+    window->hide();
+    QCOMPARE(app.showWindow(), window);
+    QCOMPARE(appeared.size(), 1);
+    QCOMPARE(app.server().pin(), pin);
+    QCOMPARE(app.server().listener(), listener);
+}
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
