@@ -127,6 +127,8 @@ void TDConnection::setState(State state, const QString &error)
 
 void TDConnection::becomeReady()
 {
+    // Small request/answer messages: do not hold a frame back for Nagle.
+    d->socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     setState(State::ready);
     for (const QByteArray &bytes : std::exchange(d->queuedSends, {}))
         d->socket->write(bytes);

@@ -1,0 +1,204 @@
+// The server's answer time and dispatch rate over loopback, next to a plain
+// blocking echo between two threads as the floor this machine sets.
+#include "FakePlatform.h"
+
+#include "catalogue/MacAppStore.h"
+#include "protocol/MessageCodec.h"
+#include "server/MacServerService.h"
+#include "transport/FrameBuffer.h"
+
+#include <QGuiApplication>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstdio>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kPings = 10000;
+constexpr int kCommands = 20000;
+
+int connectLoopback(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        std::perror("connect");
+        std::exit(1);
+    }
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+void writeAll(int fd, const QByteArray &bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0) {
+            std::perror("write");
+            std::exit(1);
+        }
+        done += n;
+    }
+}
+
+// Reads frames until one of `kind` arrives.
+void readUntil(int fd, FrameBuffer &buffer, TDMessageKind kind)
+{
+    char chunk[65536];
+    for (;;) {
+        while (const auto body = buffer.nextFrame())
+            if (const auto message = decodeMessage(*body); message && message->kind() == kind)
+                return;
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n <= 0) {
+            std::fprintf(stderr, "connection ended\n");
+            std::exit(1);
+        }
+        buffer.append(QByteArrayView(chunk, n));
+    }
+}
+
+struct Percentiles {
+    double median;
+    double p99;
+};
+
+Percentiles percentiles(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return {samples[samples.size() / 2], samples[samples.size() * 99 / 100]};
+}
+
+// A blocking echo of 19-byte frames between two threads.
+Percentiles plainEcho()
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ::listen(listener, 1);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+
+    std::thread echo([listener] {
+        const int fd = ::accept(listener, nullptr, nullptr);
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        char frame[19];
+        for (int i = 0; i < kPings; ++i) {
+            for (size_t got = 0; got < sizeof frame;)
+                got += size_t(::read(fd, frame + got, sizeof frame - got));
+            ::write(fd, frame, sizeof frame);
+        }
+        ::close(fd);
+    });
+
+    const int fd = connectLoopback(ntohs(address.sin_port));
+    const QByteArray frame = *makeFrame(*encodeMessage(td::Ping{}));
+    std::vector<double> samples;
+    char reply[19];
+    for (int i = 0; i < kPings; ++i) {
+        const auto start = Clock::now();
+        writeAll(fd, frame);
+        for (size_t got = 0; got < sizeof reply;)
+            got += size_t(::read(fd, reply + got, sizeof reply - got));
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    echo.join();
+    ::close(fd);
+    ::close(listener);
+    return percentiles(samples);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    QGuiApplication app(argc, argv);
+
+    // The server runs on its own thread with its own event loop, as the
+    // program's main thread would.
+    quint16 port = 0;
+    QThread serverThread;
+    FakePlatform fake;
+    MacAppStore *store = nullptr;
+    MacServerService *server = nullptr;
+    QObject onServerThread;
+    onServerThread.moveToThread(&serverThread);
+    serverThread.start();
+    QMetaObject::invokeMethod(&onServerThread, [&] {
+        store = new MacAppStore;
+        server = new MacServerService(*store, &fake.platform);
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        port = probe.serverPort();
+        probe.close();
+        server->setListeningPort(port);
+        server->startListening();
+    }, Qt::BlockingQueuedConnection);
+    while (server->serverState() != ServerState::advertising)
+        QThread::msleep(5);
+
+    const int fd = connectLoopback(port);
+    FrameBuffer buffer;
+    readUntil(fd, buffer, TDMessageKind::macHello);
+
+    const QByteArray ping = *makeFrame(*encodeMessage(td::Ping{}));
+    std::vector<double> samples;
+    for (int i = 0; i < kPings; ++i) {
+        const auto start = Clock::now();
+        writeAll(fd, ping);
+        readUntil(fd, buffer, TDMessageKind::pong);
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    const Percentiles pong = percentiles(samples);
+
+    QByteArray burst;
+    const QByteArray command = *makeFrame(*encodeMessage(td::HideApp{QStringLiteral("com.example.absent")}));
+    for (int i = 0; i < kCommands; ++i)
+        burst += command;
+    burst += ping;
+    const auto start = Clock::now();
+    writeAll(fd, burst);
+    readUntil(fd, buffer, TDMessageKind::pong);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    ::close(fd);
+
+    const Percentiles echo = plainEcho();
+    std::printf("ping->pong round trip over loopback (%d pings): median %.1f us, p99 %.1f us\n",
+                kPings, pong.median, pong.p99);
+    std::printf("plain blocking echo of a 19-byte frame between threads: median %.1f us, p99 %.1f us\n",
+                echo.median, echo.p99);
+    std::printf("pong median / echo median: %.2f (target <= 3), p99 target < 500 us\n",
+                pong.median / echo.median);
+    std::printf("commands dispatched from one phone: %.0f per second (%d hideApp)\n",
+                kCommands / seconds, kCommands);
+
+    QMetaObject::invokeMethod(&onServerThread, [&] {
+        delete server;
+        delete store;
+    }, Qt::BlockingQueuedConnection);
+    serverThread.quit();
+    serverThread.wait();
+    return 0;
+}
