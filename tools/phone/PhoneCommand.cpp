@@ -117,15 +117,15 @@ std::optional<TDMessage> parsePhoneCommand(const QStringList &words, QString *er
         return std::nullopt;
     }
     const QStringList arguments = words.mid(1);
-    const CommandSpec &spec = found->second;
-    if (spec.argumentCount >= 0 && arguments.size() != spec.argumentCount) {
+    const CommandSpec &command = found->second;
+    if (command.argumentCount >= 0 && arguments.size() != command.argumentCount) {
         *error = QStringLiteral("%1 takes %2 argument(s): %3")
                      .arg(words.first())
-                     .arg(spec.argumentCount)
-                     .arg(spec.arguments.isEmpty() ? QStringLiteral("none") : spec.arguments);
+                     .arg(command.argumentCount)
+                     .arg(command.arguments.isEmpty() ? QStringLiteral("none") : command.arguments);
         return std::nullopt;
     }
-    return spec.build(arguments, error);
+    return command.build(arguments, error);
 }
 
 QString phoneCommandUsage()
