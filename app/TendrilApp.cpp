@@ -1,5 +1,7 @@
 #include "app/TendrilApp.h"
 
+#include "app/SceneGraphBackend.h"
+
 #include "catalogue/MacAppStore.h"
 #include "server/MacServerService.h"
 #include "ui/TendrilUi.h"
@@ -50,6 +52,7 @@ QQuickWindow *TendrilApp::showWindow()
 {
     if (!m_window) {
         useDarkPalette();
+        chooseSceneGraphBackend();
         m_engine = std::make_unique<QQmlApplicationEngine>();
         installTendrilUi(*m_engine);
         m_engine->setInitialProperties({
@@ -67,7 +70,8 @@ QQuickWindow *TendrilApp::showWindow()
         });
     }
     m_window->show();
-    m_window->raise();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        m_window->raise(); // nothing to raise off-screen
     return m_window;
 }
 

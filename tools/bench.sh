@@ -18,7 +18,7 @@ done
 harness="$build/bench/harness/ui_startup"
 if [[ -x "$harness" ]]; then
     echo "== ui_startup"
-    export QT_QUICK_BACKEND=software
+    # The program picks its own renderer, as it does when started normally.
     if [[ -z "${DISPLAY:-}" ]] && command -v Xvfb >/dev/null; then
         source "$here/xvfb.sh"
         start_xvfb && trap stop_xvfb EXIT
