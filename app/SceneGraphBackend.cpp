@@ -20,7 +20,8 @@ bool hasGpuRenderNode()
 
 void chooseSceneGraphBackend()
 {
-    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND"))
+    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND")
+        || QQuickWindow::sceneGraphBackend() == QLatin1String("software"))
         return;
     if (QGuiApplication::platformName() == QLatin1String("offscreen") || !hasGpuRenderNode())
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
