@@ -30,13 +30,24 @@ QUrl installedIconUrl(const InstalledApp &app, AppIconProvider *provider)
     return iconUrl(key, 36, 8);
 }
 
+static QString selectedIconKey(const QUuid &itemId)
+{
+    return QStringLiteral("item/") + itemId.toString(QUuid::WithoutBraces);
+}
+
 QUrl selectedIconUrl(const QUuid &itemId, const QImage &image, AppIconProvider *provider)
 {
     if (!provider || image.isNull())
         return {};
-    const QString key = QStringLiteral("item/") + itemId.toString(QUuid::WithoutBraces);
+    const QString key = selectedIconKey(itemId);
     provider->setSource(key, [image](const QSize &) { return image; });
     return iconUrl(key, 38, 10);
+}
+
+void forgetSelectedIcon(const QUuid &itemId, AppIconProvider *provider)
+{
+    if (provider)
+        provider->removeSource(selectedIconKey(itemId));
 }
 
 } // namespace AppIcons

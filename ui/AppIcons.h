@@ -18,5 +18,7 @@ bool hasIcon(const InstalledApp &app);
 QUrl installedIconUrl(const InstalledApp &app, AppIconProvider *provider);
 // The same for a decoded selection icon: a 38-point square with radius 10.
 QUrl selectedIconUrl(const QUuid &itemId, const QImage &image, AppIconProvider *provider);
+// Drops a selection icon that no row shows any more.
+void forgetSelectedIcon(const QUuid &itemId, AppIconProvider *provider);
 
 } // namespace AppIcons

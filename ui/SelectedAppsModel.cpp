@@ -4,6 +4,8 @@
 #include "ui/AppIconProvider.h"
 #include "ui/AppIcons.h"
 
+#include <algorithm>
+
 SelectedAppsModel::SelectedAppsModel(QObject *parent)
     : QAbstractListModel(parent)
 {
@@ -25,6 +27,7 @@ void SelectedAppsModel::setStore(MacAppStore *store)
 void SelectedAppsModel::reload()
 {
     const int before = m_rows.size();
+    const QList<Row> previous = m_rows;
     beginResetModel();
     m_rows.clear();
     if (m_store) {
@@ -36,6 +39,13 @@ void SelectedAppsModel::reload()
         }
     }
     endResetModel();
+    AppIconProvider *provider = AppIconProvider::of(this);
+    for (const Row &row : previous) {
+        const bool kept = std::any_of(m_rows.cbegin(), m_rows.cend(),
+                                      [&](const Row &now) { return now.item.id == row.item.id; });
+        if (!kept)
+            AppIcons::forgetSelectedIcon(row.item.id, provider);
+    }
     if (before != m_rows.size())
         emit countChanged();
 }

@@ -5,6 +5,7 @@
 
 #include "catalogue/MacAppStore.h"
 #include "server/MacServerService.h"
+#include "ui/AppIconProvider.h"
 #include "ui/InstalledAppsModel.h"
 #include "ui/MacTab.h"
 #include "ui/SelectedAppsModel.h"
@@ -32,6 +33,7 @@ private slots:
     void toggleMarksRowSelected();
     void selectedRowsShowSlotsAfterMoveAndRemove();
     void unreadableIconBytesGiveNoIcon();
+    void iconProviderRendersAtAskedSizeWithRoundedCorners();
     void pushSendsOneListPerChangeWhileConnected();
     void pushSendsCurrentListForQuickChanges();
     void pushSendsNothingWithoutPhoneOrAfterPageGoes();
@@ -256,6 +258,33 @@ void TestUiModels::unreadableIconBytesGiveNoIcon()
     QCOMPARE(model.data(model.index(0), SelectedAppsModel::HasIconRole).toBool(), false);
     QCOMPARE(model.data(model.index(1), SelectedAppsModel::HasIconRole).toBool(), true);
     QFile::remove(cached.fileName());
+}
+
+void TestUiModels::iconProviderRendersAtAskedSizeWithRoundedCorners()
+{
+    AppIconProvider provider;
+    QSize askedOfSource;
+    provider.setSource(QStringLiteral("app/x"), [&](const QSize &size) {
+        askedOfSource = size;
+        QImage image(512, 512, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        return image;
+    });
+
+    QSize size;
+    const QImage icon =
+        provider.requestImage(QStringLiteral("app/x?radius=8&side=36"), &size, QSize(72, 72));
+    QCOMPARE(askedOfSource, QSize(72, 72)); // decoded at the size shown, not in full
+    QCOMPARE(icon.size(), QSize(72, 72));
+    QCOMPARE(size, QSize(72, 72));
+    QCOMPARE(qAlpha(icon.pixel(0, 0)), 0); // corner radius 16 at twice the size
+    QCOMPARE(qAlpha(icon.pixel(71, 71)), 0);
+    QCOMPARE(QColor(icon.pixel(36, 36)), QColor(Qt::red));
+    QCOMPARE(QColor(icon.pixel(36, 0)), QColor(Qt::red));
+
+    QVERIFY(provider.requestImage(QStringLiteral("app/unknown"), &size, QSize(36, 36)).isNull());
+    provider.removeSource(QStringLiteral("app/x"));
+    QVERIFY(provider.requestImage(QStringLiteral("app/x"), &size, QSize(36, 36)).isNull());
 }
 
 void TestUiModels::pushSendsOneListPerChangeWhileConnected()
