@@ -174,6 +174,14 @@ void TestWindow::statusLineFollowsConnection()
     QCOMPARE(text(QStringLiteral("statusText")), QStringLiteral("Waiting for iPhone"));
     QCOMPARE(dot->property("color").value<QColor>(), QColor::fromRgbF(1, 1, 1, 0.25));
 
+    // The line stays 20 above the bottom edge however tall the window is.
+    QQuickItem *line = itemNamed(m_window, QStringLiteral("statusLine"));
+    QVERIFY(line);
+    for (int height : {480, 900}) {
+        m_window->resize(640, height);
+        QTRY_COMPARE(line->mapToScene(QPointF(0, line->height())).y(), height - 20.0);
+    }
+
     m_server->startListening();
     QVERIFY(m_server->listener());
     auto phone = std::make_unique<LoopbackPhone>(m_server->listener()->port());
@@ -210,6 +218,7 @@ void TestWindow::rowsBeyondEightAreDimmedAndIgnoreClicks()
     select(eight);
     QCOMPARE(m_store->selectedApps().size(), 8);
     QCOMPARE(text(QStringLiteral("counter")), QStringLiteral("8 of 8 selected"));
+    QCOMPARE(itemNamed(m_window, QStringLiteral("progressRing"))->property("fraction").toReal(), 1.0);
 
     // Finder is not selected: dimmed, disabled and deaf to clicks.
     QQuickItem *finder = itemNamed(m_window, QStringLiteral("appRow_com.apple.finder"));
