@@ -84,6 +84,9 @@ Item {
             ScrollBar.vertical: ScrollBar {}
 
             readonly property real rowPitch: 51
+            // While a row is dragged: where it came from and where it would land.
+            property int dragFrom: -1
+            property int dragTarget: -1
 
             Keys.onDeletePressed: removeCurrent()
             Keys.onPressed: (event) => {
@@ -98,12 +101,29 @@ Item {
                     selection.remove(currentIndex)
             }
 
-            // A row dropped with its top at `top` lands on the nearest
-            // position; the store takes the gap in front of which it goes.
+            // A row whose top is at `top` lands on the nearest position.
+            function targetFor(top) {
+                return Math.max(0, Math.min(count - 1, Math.round(top / rowPitch)))
+            }
+
+            // The store takes the gap in front of which the row goes.
             function drop(from, top) {
-                const target = Math.max(0, Math.min(count - 1, Math.round(top / rowPitch)))
+                const target = targetFor(top)
+                dragFrom = -1
+                dragTarget = -1
                 if (target !== from)
                     selection.move(from, target > from ? target + 1 : target)
+            }
+
+            // Rows between the dragged row's place and its target make room.
+            function shiftFor(index) {
+                if (dragFrom < 0 || index === dragFrom)
+                    return 0
+                if (dragFrom < index && index <= dragTarget)
+                    return -rowPitch
+                if (dragTarget <= index && index < dragFrom)
+                    return rowPitch
+                return 0
             }
 
             delegate: Item {
@@ -118,15 +138,19 @@ Item {
 
                 width: ListView.view.width
                 height: list.rowPitch
+                z: dragArea.drag.active ? 10 : 0 // above the rows it passes
 
                 Rectangle {
                     id: body
                     width: slotRow.width
                     height: 50
                     y: 0.5
-                    z: dragArea.drag.active ? 2 : 0
                     color: dragArea.drag.active || (list.activeFocus && list.currentIndex === slotRow.index)
                         ? MacStyle.white(0.1) : MacStyle.white(0.04)
+                    transform: Translate {
+                        y: list.shiftFor(slotRow.index)
+                        Behavior on y { NumberAnimation { duration: 120 } }
+                    }
 
                     RowLayout {
                         anchors.fill: parent
@@ -187,12 +211,23 @@ Item {
                         list.currentIndex = slotRow.index
                         list.forceActiveFocus()
                     }
+                    onPositionChanged: {
+                        if (drag.active) {
+                            list.dragFrom = slotRow.index
+                            list.dragTarget = list.targetFor(slotRow.y + body.y)
+                        }
+                    }
                     onReleased: {
                         if (drag.active || body.y !== 0.5) {
                             const top = slotRow.y + body.y
                             body.y = 0.5
                             list.drop(slotRow.index, top)
                         }
+                    }
+                    onCanceled: {
+                        body.y = 0.5
+                        list.dragFrom = -1
+                        list.dragTarget = -1
                     }
                 }
             }
