@@ -1,12 +1,16 @@
 // Renders the window's pages with a sample catalogue and a stored selection,
-// in a temporary home, and writes one PNG per page to the folder given.
+// in a temporary home, and writes one PNG per page to the folder given, plus
+// a sheet of the glyphs.
 #include "UiFixtures.h"
 
 #include "app/TendrilApp.h"
 #include "catalogue/MacAppStore.h"
 #include "server/MacServerService.h"
+#include "ui/TendrilUi.h"
 
 #include <QDir>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QQuickItem>
@@ -14,6 +18,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -34,6 +39,40 @@ void storeSelection(const QStringList &names)
                 store.toggleSelection(app);
         }
     }
+}
+
+// Every glyph the window uses, large, to check the drawings.
+bool shootGlyphs(const QString &path)
+{
+    QQmlEngine engine;
+    installTendrilUi(engine);
+    QQmlComponent component(&engine);
+    component.setData(R"(
+        import QtQuick
+        import QtQuick.Window
+        import Tendril.Ui
+        Window {
+            width: 7 * 80 + 8; height: 2 * 80 + 8; color: "#201810"; visible: true
+            Grid {
+                x: 8; y: 8; columns: 7; spacing: 16
+                Repeater {
+                    model: ["macbook.and.iphone", "square.grid.2x2", "iphone", "info.circle",
+                            "magnifyingglass", "xmark.circle.fill", "checkmark", "plus",
+                            "iphone.slash", "wifi", "lock.shield",
+                            "arrow.triangle.2.circlepath", "bolt.fill"]
+                    Symbol { required property string modelData; name: modelData; size: 64
+                             color: Qt.rgba(1.0, 0.72, 0.35, 1) }
+                }
+            }
+        })", QUrl());
+    std::unique_ptr<QObject> root(component.create());
+    auto *window = qobject_cast<QQuickWindow *>(root.get());
+    if (!window) {
+        std::fprintf(stderr, "%s\n", qPrintable(component.errorString()));
+        return false;
+    }
+    wait(500);
+    return window->grabWindow().save(path);
 }
 
 } // namespace
@@ -87,5 +126,10 @@ int main(int argc, char *argv[])
             status = 1;
         }
     }
+    const QString glyphs = outDir + QStringLiteral("/5-glyphs.png");
+    if (shootGlyphs(glyphs))
+        std::printf("%s\n", qPrintable(glyphs));
+    else
+        status = 1;
     return status;
 }
