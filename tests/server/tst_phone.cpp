@@ -1,25 +1,14 @@
 // The command-line phone: its command parsing, and the real program against a
 // real server on loopback.
-#include "FakePlatform.h"
+#include "ServerFixture.h"
 
-#include "catalogue/MacAppStore.h"
 #include "protocol/MessageCodec.h"
-#include "server/MacServerService.h"
 #include "tools/phone/PhoneCommand.h"
 
 #include <QProcess>
-#include <QTcpServer>
-#include <QTemporaryDir>
-#include <QTest>
 
-class PhoneTest : public QObject {
+class PhoneTest : public QObject, ServerFixture {
     Q_OBJECT
-
-    QTemporaryDir home;
-    std::unique_ptr<FakePlatform> fake;
-    std::unique_ptr<MacAppStore> store;
-    std::unique_ptr<MacServerService> server;
-    quint16 port = 0;
 
     struct Run {
         int exitCode = -1;
@@ -49,30 +38,10 @@ class PhoneTest : public QObject {
 private slots:
     void init()
     {
-        QVERIFY(home.isValid());
-        qputenv("HOME", home.path().toUtf8());
-        fake = std::make_unique<FakePlatform>();
-        store = std::make_unique<MacAppStore>();
-        server = std::make_unique<MacServerService>(*store, &fake->platform);
-        QTcpServer probe;
-        probe.listen(QHostAddress::Any, 0);
-        port = probe.serverPort();
-        probe.close();
-        server->setListeningPort(port);
-        // PIN 2500: a word in the middle of 2500's share of the range.
-        server->setRandomWordSource([] {
-            return quint64((((unsigned __int128)2500 << 64) + ((unsigned __int128)1 << 63)) / 10000);
-        });
-        server->startListening();
-        QTRY_COMPARE(server->serverState(), ServerState::advertising);
+        setUp();
+        QVERIFY(startServer(2500));
     }
-
-    void cleanup()
-    {
-        server.reset();
-        store.reset();
-        fake.reset();
-    }
+    void cleanup() { tearDown(); }
 
     void parsesEveryKind()
     {

@@ -1,8 +1,6 @@
-#include "FakePlatform.h"
+#include "ServerFixture.h"
 #include "TestPhone.h"
 
-#include "catalogue/MacAppStore.h"
-#include "server/MacServerService.h"
 #include "server/Pin.h"
 
 #include <QRegularExpression>
@@ -11,40 +9,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
 
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::Any, 0);
-    return probe.serverPort();
-}
-
-// A random word whose draw below 10000 is exactly n, well clear of the
-// redraw zone.
-quint64 wordFor(quint64 n)
-{
-    return quint64((((unsigned __int128)n << 64) + ((unsigned __int128)1 << 63)) / 10000);
-}
-
-} // namespace
-
-class ServerTest : public QObject {
+class ServerTest : public QObject, ServerFixture {
     Q_OBJECT
 
-    QTemporaryDir home;
-    std::unique_ptr<FakePlatform> fake;
-    std::unique_ptr<MacAppStore> store;
-    std::unique_ptr<MacServerService> server;
-    quint16 port = 0;
-
-    // A listening server whose PIN is `pinValue`.
-    void startServer(quint64 pinValue = 4321)
-    {
-        server->setRandomWordSource([pinValue] { return wordFor(pinValue); });
-        server->startListening();
-        QTRY_COMPARE(server->serverState(), ServerState::advertising);
-    }
+    void startServer(quint64 pinValue = 4321) { QVERIFY(ServerFixture::startServer(pinValue)); }
 
     std::unique_ptr<TestPhone> connectPhone()
     {
@@ -70,25 +39,8 @@ class ServerTest : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        QVERIFY(home.isValid());
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_CACHE_HOME");
-        fake = std::make_unique<FakePlatform>();
-        store = std::make_unique<MacAppStore>();
-        server = std::make_unique<MacServerService>(*store, &fake->platform);
-        port = freePort();
-        server->setListeningPort(port);
-    }
-
-    void cleanup()
-    {
-        server.reset();
-        store.reset();
-        fake.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void pinDrawsAreUniformAndFourDigits()
     {

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "FakePlatform.h"
+
+#include "catalogue/MacAppStore.h"
+#include "server/MacServerService.h"
+
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// A random word whose draw below 10000 is exactly n, well clear of the
+// redraw zone.
+inline quint64 wordFor(quint64 n)
+{
+    return quint64((((unsigned __int128)n << 64) + ((unsigned __int128)1 << 63)) / 10000);
+}
+
+inline quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::Any, 0);
+    return probe.serverPort();
+}
+
+// A server on fake desktop services and a free port, with a store in a
+// temporary home.
+struct ServerFixture {
+    QTemporaryDir home;
+    std::unique_ptr<FakePlatform> fake;
+    std::unique_ptr<MacAppStore> store;
+    std::unique_ptr<MacServerService> server;
+    quint16 port = 0;
+
+    void setUp()
+    {
+        qputenv("HOME", home.path().toUtf8());
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_CACHE_HOME");
+        fake = std::make_unique<FakePlatform>();
+        store = std::make_unique<MacAppStore>();
+        server = std::make_unique<MacServerService>(*store, &fake->platform);
+        port = freePort();
+        server->setListeningPort(port);
+    }
+
+    void tearDown()
+    {
+        server.reset();
+        store.reset();
+        fake.reset();
+    }
+
+    // Starts listening with `pinValue` as the PIN; true once advertising.
+    bool startServer(quint64 pinValue)
+    {
+        server->setRandomWordSource([pinValue] { return wordFor(pinValue); });
+        server->startListening();
+        return QTest::qWaitFor([this] { return server->serverState() == ServerState::advertising; });
+    }
+};
