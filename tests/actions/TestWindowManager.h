@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
+#include <QTest>
 #include <QThread>
 
 #include <xcb/xcb.h>
@@ -20,6 +21,11 @@ public:
         QString type;
         std::uint32_t window;
         std::uint32_t data0;
+        friend bool operator==(const Request &, const Request &) = default;
+        friend char *toString(const Request &r)
+        {
+            return QTest::toString(QStringLiteral("%1 %2 %3").arg(r.type).arg(r.window).arg(r.data0));
+        }
     };
 
     explicit TestWindowManager(const QList<const char *> &supported)
@@ -70,6 +76,7 @@ public:
     }
 
     bool isReady() const { return m_ready; }
+    std::uint32_t root() const { return m_root; }
 
     std::uint32_t addClient(qint64 pid)
     {

@@ -1,6 +1,6 @@
 // App control against real processes started from test bundles in a
 // temporary home.
-#include "RecordingScriptHost.h"
+#include "ActionFakes.h"
 #include "TestBundles.h"
 
 #include "platform/LinuxApplicationServices.h"
@@ -20,37 +20,36 @@ namespace {
 // "call pid" and the time since the recorder was made.
 class RecordingApplicationServices : public LinuxApplicationServices {
 public:
-    struct Call {
-        QString what;
-        qint64 atMs;
-    };
-    QList<Call> calls;
+    QStringList calls;
+    QList<qint64> callTimesMs;
     QElapsedTimer clock;
 
     RecordingApplicationServices() { clock.start(); }
-
-    QStringList callNames() const
-    {
-        QStringList names;
-        for (const Call &call : calls)
-            names.append(call.what);
-        return names;
-    }
     void unhide(const RunningApplication &app) override { record("unhide", app); LinuxApplicationServices::unhide(app); }
     void activate(const RunningApplication &app) override { record("activate", app); LinuxApplicationServices::activate(app); }
     void hide(const RunningApplication &app) override { record("hide", app); LinuxApplicationServices::hide(app); }
     void activateSelf() override
     {
-        calls.append({QStringLiteral("activateSelf"), clock.elapsed()});
+        record("activateSelf", {});
         LinuxApplicationServices::activateSelf();
     }
 
 private:
     void record(const char *what, const RunningApplication &app)
     {
-        calls.append({QStringLiteral("%1 %2").arg(QLatin1String(what)).arg(app.processIdentifier), clock.elapsed()});
+        calls.append(app.processIdentifier ? QString("%1 %2").arg(what).arg(app.processIdentifier) : what);
+        callTimesMs.append(clock.elapsed());
     }
 };
+
+QList<RunningApplication> runningFromBundles(const QString &folder)
+{
+    QList<RunningApplication> found;
+    for (const RunningApplication &app : LinuxApplicationServices().runningApplications())
+        if (app.bundlePath.startsWith(folder))
+            found.append(app);
+    return found;
+}
 
 } // namespace
 
@@ -61,21 +60,23 @@ class AppControlTest : public QObject {
     QString applications;
     RecordingScriptHost scripts;
     RecordedLog log;
+    QuickActions quick{scripts, log.sink()};
 
     QList<RunningApplication> instancesOf(const QString &identifier)
     {
-        QList<RunningApplication> found;
-        for (const RunningApplication &app : LinuxApplicationServices().runningApplications())
-            if (app.bundleIdentifier == identifier)
-                found.append(app);
+        QList<RunningApplication> found = runningFromBundles(home.path());
+        found.removeIf([&](const RunningApplication &app) { return app.bundleIdentifier != identifier; });
         return found;
     }
 
-    qint64 startDirectly(const QString &bundle)
+    // Starts NAME.app's executable twice, or once; returns the pids in order.
+    QList<qint64> start(const QString &name, int count = 1)
     {
-        qint64 pid = 0;
-        QProcess::startDetached(bundle + "/Contents/MacOS/run", {}, QString(), &pid);
-        return pid;
+        QList<qint64> pids(count);
+        for (qint64 &pid : pids)
+            QProcess::startDetached(applications + "/" + name + ".app/Contents/MacOS/run", {}, QString(), &pid);
+        std::sort(pids.begin(), pids.end());
+        return pids;
     }
 
 private slots:
@@ -84,49 +85,43 @@ private slots:
         QVERIFY(home.isValid());
         qputenv("HOME", home.path().toUtf8());
         applications = home.path() + "/Applications";
-        TestBundle{"Notes", "com.example.notes", "Notes Display", "NotesName"}.writeTo(applications);
-        TestBundle{"Plain", "com.example.plain", std::nullopt, "Plain Name"}.writeTo(applications);
-        TestBundle{"Bare", "com.example.bare", std::nullopt, std::nullopt}.writeTo(applications);
-        TestBundle broken{"Broken", "com.example.broken"};
-        broken.writeExecutable = false;
-        broken.writeTo(applications);
-        TestBundle polite{"Polite", "com.example.polite"};
-        polite.prelude = "trap 'echo TERM > \"$HOME/polite-signal\"; exit 0' TERM";
-        polite.writeTo(applications);
+        writeTestBundle(applications, "Notes", {{"CFBundleIdentifier", "com.example.notes"},
+                                                {"CFBundleDisplayName", "Notes Display"}, {"CFBundleName", "NotesName"}});
+        writeTestBundle(applications, "Plain", {{"CFBundleIdentifier", "com.example.plain"}, {"CFBundleName", "Plain Name"}});
+        writeTestBundle(applications, "Bare", {{"CFBundleIdentifier", "com.example.bare"}});
+        writeTestBundle(applications, "Broken", {{"CFBundleIdentifier", "com.example.broken"}}, nullptr);
+        writeTestBundle(applications, "Polite", {{"CFBundleIdentifier", "com.example.polite"}},
+                        "trap 'echo TERM > \"$HOME/polite-signal\"; exit 0' TERM");
+        // Sub-folders of a root are not searched, nor entries without ".app".
+        makeBundle(applications + "/Utilities", "Deep.app", {{"CFBundleIdentifier", "com.example.deep"}});
+        makeBundle(applications, "Odd.APP", {{"CFBundleIdentifier", "com.example.odd"}});
     }
 
-    void init() { log.clear(); }
+    void init()
+    {
+        scripts.reset();
+        log.written.clear();
+    }
 
     // Whatever a case started is gone before the next begins.
     void cleanup()
     {
-        for (const RunningApplication &app : LinuxApplicationServices().runningApplications())
-            if (app.bundlePath.startsWith(home.path()))
-                ::kill(pid_t(app.processIdentifier), SIGKILL);
-        QTRY_VERIFY([this] {
-            for (const RunningApplication &app : LinuxApplicationServices().runningApplications())
-                if (app.bundlePath.startsWith(home.path()))
-                    return false;
-            return true;
-        }());
+        for (const RunningApplication &app : runningFromBundles(home.path()))
+            ::kill(pid_t(app.processIdentifier), SIGKILL);
+        QTRY_VERIFY(runningFromBundles(home.path()).isEmpty());
     }
 
     void listsProcessesRunningFromBundles()
     {
-        const qint64 notes = startDirectly(applications + "/Notes.app");
-        const qint64 plain = startDirectly(applications + "/Plain.app");
-        const qint64 bare = startDirectly(applications + "/Bare.app");
+        const qint64 notes = start("Notes").first(), plain = start("Plain").first(), bare = start("Bare").first();
         QProcess outsider;
         outsider.start("sleep", {"5"});
         QVERIFY(outsider.waitForStarted());
         QTRY_COMPARE(instancesOf("com.example.bare").size(), 1);
 
-        QList<RunningApplication> ours;
-        for (const RunningApplication &app : LinuxApplicationServices().runningApplications()) {
-            QVERIFY(app.processIdentifier != outsider.processId());
-            if (app.bundlePath.startsWith(home.path()))
-                ours.append(app);
-        }
+        const QList<RunningApplication> all = LinuxApplicationServices().runningApplications();
+        QVERIFY(std::none_of(all.begin(), all.end(), [&](auto &a) { return a.processIdentifier == outsider.processId(); }));
+        const QList<RunningApplication> ours = runningFromBundles(home.path());
         QCOMPARE(ours.size(), 3);
         QVERIFY(std::is_sorted(ours.begin(), ours.end(), [](auto &a, auto &b) {
             return a.processIdentifier < b.processIdentifier;
@@ -144,81 +139,63 @@ private slots:
         outsider.waitForFinished();
     }
 
-    void findsInstalledApplicationsInTheHomeRoot()
-    {
-        LinuxApplicationServices services;
-        QCOMPARE(services.urlForApplication("com.example.plain"), applications + "/Plain.app");
-        QCOMPARE(services.urlForApplication("com.example.Plain"), std::nullopt);
-        // Sub-folders of a root are not searched, nor entries without ".app".
-        TestBundle{"Deep", "com.example.deep"}.writeTo(applications + "/Utilities");
-        QDir().mkpath(applications + "/Odd.APP");
-        QDir().rename(TestBundle{"Odd", "com.example.odd"}.writeTo(home.path()), applications + "/Odd.APP");
-        QCOMPARE(services.urlForApplication("com.example.deep"), std::nullopt);
-        QCOMPARE(services.urlForApplication("com.example.odd"), std::nullopt);
-    }
-
     void launchStartsOnlyOneInstance()
     {
         RecordingApplicationServices services;
-        QuickActions quick(scripts, log.sink());
         AppControl control(services, quick, log.sink());
-
+        QCOMPARE(services.urlForApplication("com.example.notes"), applications + "/Notes.app");
         control.launchOrActivate("com.example.notes");
         QTRY_COMPARE(instancesOf("com.example.notes").size(), 1);
         QVERIFY(services.calls.isEmpty()); // a launch activates nothing by hand
 
         control.launchOrActivate("com.example.notes");
         const qint64 pid = instancesOf("com.example.notes").first().processIdentifier;
-        QTRY_COMPARE(services.callNames(), QStringList({"activateSelf", QString("unhide %1").arg(pid),
-                                                        QString("activate %1").arg(pid)}));
+        QTRY_COMPARE(services.calls, QStringList({"activateSelf", QString("unhide %1").arg(pid),
+                                                  QString("activate %1").arg(pid)}));
         QTest::qWait(200);
         QCOMPARE(instancesOf("com.example.notes").size(), 1);
+
+        // Minimising names the running process; an app not running gets no script.
+        control.minimizeWindows("com.example.plain");
+        control.minimizeWindows("com.example.notes");
+        QCOMPARE(scripts.ran(), QStringList{Scripts::minimizeWindows("Notes Display")});
         QVERIFY(log.lines().isEmpty());
     }
 
     void bringsTwoInstancesForwardInOrderAfterTheDelay()
     {
-        const qint64 first = startDirectly(applications + "/Plain.app");
-        const qint64 second = startDirectly(applications + "/Plain.app");
+        const QList<qint64> pids = start("Plain", 2);
         QTRY_COMPARE(instancesOf("com.example.plain").size(), 2);
-        const qint64 low = qMin(first, second), high = qMax(first, second);
-
         RecordingApplicationServices services;
-        QuickActions quick(scripts, log.sink());
         AppControl control(services, quick, log.sink());
         control.launchOrActivate("com.example.plain");
-        QCOMPARE(services.callNames(), QStringList{"activateSelf"});
-
+        QCOMPARE(services.calls, QStringList{"activateSelf"});
         QTRY_COMPARE(services.calls.size(), 5);
-        QCOMPARE(services.callNames(),
-                 QStringList({"activateSelf", QString("unhide %1").arg(low), QString("activate %1").arg(low),
-                              QString("unhide %1").arg(high), QString("activate %1").arg(high)}));
-        QVERIFY(services.calls.at(1).atMs - services.calls.at(0).atMs >= AppControl::activationDelayMs);
+        QCOMPARE(services.calls, QStringList({"activateSelf", QString("unhide %1").arg(pids[0]),
+                                              QString("activate %1").arg(pids[0]), QString("unhide %1").arg(pids[1]),
+                                              QString("activate %1").arg(pids[1])}));
+        QVERIFY(services.callTimesMs.at(1) - services.callTimesMs.at(0) >= AppControl::activationDelayMs);
         QCOMPARE(instancesOf("com.example.plain").size(), 2);
-    }
 
-    void hideAsksEveryInstance()
-    {
-        const qint64 first = startDirectly(applications + "/Bare.app");
-        const qint64 second = startDirectly(applications + "/Bare.app");
-        QTRY_COMPARE(instancesOf("com.example.bare").size(), 2);
-        RecordingApplicationServices services;
-        QuickActions quick(scripts, log.sink());
-        AppControl(services, quick, log.sink()).hideApp("com.example.bare");
-        QCOMPARE(services.callNames(), QStringList({QString("hide %1").arg(qMin(first, second)),
-                                                    QString("hide %1").arg(qMax(first, second))}));
+        services.calls.clear();
+        control.hideApp("com.example.plain");
+        QCOMPARE(services.calls, QStringList({QString("hide %1").arg(pids[0]), QString("hide %1").arg(pids[1])}));
+        // Drag-and-drop mode brings only this program forward.
+        services.calls.clear();
+        control.dragDropMode(false);
+        QCOMPARE(services.calls, QStringList());
+        control.dragDropMode(true);
+        QCOMPARE(services.calls, QStringList{"activateSelf"});
     }
 
     void quitRequestsTerminationOfEveryInstance()
     {
-        startDirectly(applications + "/Polite.app");
-        startDirectly(applications + "/Plain.app");
-        startDirectly(applications + "/Plain.app");
+        start("Polite");
+        start("Plain", 2);
         QTRY_COMPARE(instancesOf("com.example.plain").size(), 2);
         QTRY_COMPARE(instancesOf("com.example.polite").size(), 1);
 
         LinuxApplicationServices services;
-        QuickActions quick(scripts, log.sink());
         AppControl control(services, quick, log.sink());
         control.quitApp("com.example.plain");
         control.quitApp("com.example.polite");
@@ -236,41 +213,17 @@ private slots:
     void launchFailuresAreLogged()
     {
         LinuxApplicationServices services;
-        QuickActions quick(scripts, log.sink());
         AppControl control(services, quick, log.sink());
-        control.launchOrActivate("com.example.unknown");
-        QCOMPARE(log.lines(), QStringList{"[Launch] Cannot find: com.example.unknown"});
-
-        log.clear();
+        for (const char *unknown : {"com.example.unknown", "com.example.Plain", "com.example.deep", "com.example.odd"}) {
+            log.written.clear();
+            control.launchOrActivate(unknown);
+            QCOMPARE(log.lines(), QStringList{QString("[Launch] Cannot find: ") + unknown});
+        }
+        log.written.clear();
         control.launchOrActivate("com.example.broken");
         QTRY_COMPARE(log.lines().size(), 1);
         QVERIFY2(log.lines().first().startsWith("[Launch] com.example.broken: "), qPrintable(log.lines().first()));
         QCOMPARE(instancesOf("com.example.broken").size(), 0);
-    }
-
-    void dragDropModeBringsOnlyThisProgramForward()
-    {
-        RecordingApplicationServices services;
-        QuickActions quick(scripts, log.sink());
-        AppControl control(services, quick, log.sink());
-        control.dragDropMode(false);
-        QCOMPARE(services.callNames(), QStringList());
-        control.dragDropMode(true);
-        QCOMPARE(services.callNames(), QStringList{"activateSelf"});
-    }
-
-    void minimiseNamesTheRunningProcess()
-    {
-        startDirectly(applications + "/Notes.app");
-        QTRY_COMPARE(instancesOf("com.example.notes").size(), 1);
-        LinuxApplicationServices services;
-        scripts.reset();
-        QuickActions quick(scripts, log.sink());
-        AppControl control(services, quick, log.sink());
-        control.minimizeWindows("com.example.plain"); // not running: no script
-        control.minimizeWindows("com.example.notes");
-        QThreadPool::globalInstance()->waitForDone();
-        QCOMPARE(scripts.sources(), QStringList{Scripts::minimizeWindows("Notes Display")});
     }
 };
 

@@ -1,7 +1,7 @@
 // The Linux stand-ins for the scripting host and the window steering, on the
 // test's X display, with a minimal window manager played by the test and
 // stand-in command-line tools on a private PATH.
-#include "FakeApplicationServices.h"
+#include "ActionFakes.h"
 #include "TestBundles.h"
 #include "TestWindowManager.h"
 
@@ -13,6 +13,8 @@
 #include <QtTest>
 
 #include <csignal>
+
+using Request = TestWindowManager::Request;
 
 class LinuxDesktopTest : public QObject {
     Q_OBJECT
@@ -29,6 +31,11 @@ class LinuxDesktopTest : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("#!/bin/sh\n" + body);
         file.setPermissions(file.permissions() | QFile::ExeOwner);
+    }
+    static bool touch(const QString &path)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        return QFile(path).open(QIODevice::WriteOnly);
     }
     QByteArray readFile(const QString &path)
     {
@@ -68,17 +75,10 @@ private slots:
     void emptiesTheTrashWithoutFollowingLinks()
     {
         QTemporaryDir outside;
-        QFile keep(outside.filePath("keep.txt"));
-        QVERIFY(keep.open(QIODevice::WriteOnly));
-        keep.close();
-        QDir().mkpath(trash() + "/files/folder/nested");
-        QDir().mkpath(trash() + "/info");
-        for (const QString &path : {trash() + "/files/a.txt", trash() + "/files/.hidden",
-                                    trash() + "/files/folder/nested/b.txt", trash() + "/info/a.txt.trashinfo",
-                                    trash() + "/directorysizes"}) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
+        QVERIFY(touch(outside.filePath("keep.txt")));
+        for (const char *path : {"/files/a.txt", "/files/.hidden", "/files/folder/nested/b.txt",
+                                 "/info/a.txt.trashinfo", "/directorysizes"})
+            QVERIFY(touch(trash() + path));
         QVERIFY(QFile::link(outside.path(), trash() + "/files/link-to-folder"));
 
         LinuxScriptHost host(apps);
@@ -87,40 +87,23 @@ private slots:
                  QStringList());
         QCOMPARE(QDir(trash() + "/info").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         QVERIFY(!QFile::exists(trash() + "/directorysizes"));
-        QVERIFY(keep.exists());
+        QVERIFY(QFile::exists(outside.filePath("keep.txt")));
 
         // An empty or missing trash is nothing to fail on.
         QDir(trash()).removeRecursively();
         QCOMPARE(host.run(Scripts::emptyTrash), std::nullopt);
-    }
 
-    void trashFollowsXdgDataHome()
-    {
+        // The trash follows XDG_DATA_HOME.
         QTemporaryDir data;
-        QDir().mkpath(data.path() + "/Trash/files");
-        QFile file(data.path() + "/Trash/files/x");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        QVERIFY(touch(data.path() + "/Trash/files/x"));
         qputenv("XDG_DATA_HOME", data.path().toUtf8());
-        const std::optional<QString> error = LinuxScriptHost(apps).run(Scripts::emptyTrash);
+        const std::optional<QString> error = host.run(Scripts::emptyTrash);
         qunsetenv("XDG_DATA_HOME");
         QCOMPARE(error, std::nullopt);
-        QVERIFY(!file.exists());
+        QVERIFY(!QFile::exists(data.path() + "/Trash/files/x"));
     }
 
     void volumeGoesToTheDefaultSink()
-    {
-        writeTool("pactl", "echo \"$@\" > \"$HOME/pactl-args\"\n");
-        writeTool("amixer", "echo \"$@\" > \"$HOME/amixer-args\"\n");
-        QCOMPARE(LinuxScriptHost(apps).run(Scripts::outputVolume(42)), std::nullopt);
-        QCOMPARE(readFile(home.filePath("pactl-args")), QByteArray("set-sink-volume @DEFAULT_SINK@ 42%\n"));
-
-        QFile::remove(tools.filePath("pactl"));
-        QCOMPARE(LinuxScriptHost(apps).run(Scripts::outputVolume(0)), std::nullopt);
-        QCOMPARE(readFile(home.filePath("amixer-args")), QByteArray("-q sset Master 0%\n"));
-    }
-
-    void volumeFailuresAreDescribed()
     {
         LinuxScriptHost host(apps);
         const std::optional<QString> missing = host.run(Scripts::outputVolume(10));
@@ -128,6 +111,14 @@ private slots:
         writeTool("pactl", "echo 'Connection refused' >&2\nexit 1\n");
         const std::optional<QString> refused = host.run(Scripts::outputVolume(10));
         QVERIFY2(refused && refused->contains("Connection refused"), qPrintable(refused.value_or("none")));
+
+        writeTool("pactl", "echo \"$@\" > \"$HOME/pactl-args\"\n");
+        writeTool("amixer", "echo \"$@\" > \"$HOME/amixer-args\"\n");
+        QCOMPARE(host.run(Scripts::outputVolume(42)), std::nullopt);
+        QCOMPARE(readFile(home.filePath("pactl-args")), QByteArray("set-sink-volume @DEFAULT_SINK@ 42%\n"));
+        QFile::remove(tools.filePath("pactl"));
+        QCOMPARE(host.run(Scripts::outputVolume(0)), std::nullopt);
+        QCOMPARE(readFile(home.filePath("amixer-args")), QByteArray("-q sset Master 0%\n"));
     }
 
     void darkModeTogglesTheColourScheme()
@@ -177,10 +168,7 @@ private slots:
         TestWindowManager wm({"_NET_SHOWING_DESKTOP"});
         QVERIFY(wm.isReady());
         QCOMPARE(host.run(Scripts::showDesktop), std::nullopt);
-        const QList<TestWindowManager::Request> requests = wm.requests(1);
-        QCOMPARE(requests.size(), 1);
-        QCOMPARE(requests.first().type, QString("_NET_SHOWING_DESKTOP"));
-        QCOMPARE(requests.first().data0, 1u);
+        QCOMPARE(wm.requests(1), QList<Request>({{"_NET_SHOWING_DESKTOP", wm.root(), 1}}));
     }
 
     void minimiseAsksForEveryWindowOfTheNamedProcess()
@@ -190,22 +178,12 @@ private slots:
         const std::uint32_t first = wm.addClient(4242);
         wm.addClient(77);
         const std::uint32_t second = wm.addClient(4242);
-        RunningApplication notes;
-        notes.processIdentifier = 4242;
-        notes.bundleIdentifier = "com.example.notes";
-        notes.localizedName = "Say \"Hi\"";
-        apps.running = {notes};
+        apps.running = {{4242, "com.example.notes", "Say \"Hi\"", {}}};
 
         LinuxScriptHost host(apps);
         QCOMPARE(host.run(Scripts::minimizeWindows("Say \"Hi\"")), std::nullopt);
-        const QList<TestWindowManager::Request> requests = wm.requests(2);
-        QCOMPARE(requests.size(), 2);
-        QCOMPARE(requests.at(0).window, first);
-        QCOMPARE(requests.at(1).window, second);
-        for (const TestWindowManager::Request &request : requests) {
-            QCOMPARE(request.type, QString("WM_CHANGE_STATE"));
-            QCOMPARE(request.data0, 3u); // iconic
-        }
+        // Iconic (3) for each of the process's windows.
+        QCOMPARE(wm.requests(2), QList<Request>({{"WM_CHANGE_STATE", first, 3}, {"WM_CHANGE_STATE", second, 3}}));
         const std::optional<QString> error = host.run(Scripts::minimizeWindows("Other"));
         QVERIFY(error && error->contains("\"Other\""));
     }
@@ -213,7 +191,7 @@ private slots:
     void windowsOfRunningApplicationsAreSteered()
     {
         qputenv("PATH", originalPath);
-        const QString bundle = TestBundle("Notes", "com.example.notes").writeTo(home.path() + "/Applications");
+        const QString bundle = writeTestBundle(home.path() + "/Applications", "Notes", {{"CFBundleIdentifier", "com.example.notes"}});
         qint64 pid = 0;
         QVERIFY(QProcess::startDetached(bundle + "/Contents/MacOS/run", {}, QString(), &pid));
         LinuxApplicationServices services;
@@ -232,13 +210,8 @@ private slots:
         services.hide(app);
         services.unhide(app);
         services.activate(app);
-        const QList<TestWindowManager::Request> requests = wm.requests(3);
-        QCOMPARE(requests.size(), 3);
-        QCOMPARE(requests.at(0).type, QString("WM_CHANGE_STATE"));
-        QCOMPARE(requests.at(1).type, QString("map"));
-        QCOMPARE(requests.at(2).type, QString("_NET_ACTIVE_WINDOW"));
-        for (const TestWindowManager::Request &request : requests)
-            QCOMPARE(request.window, window);
+        QCOMPARE(wm.requests(3), QList<Request>({{"WM_CHANGE_STATE", window, 3}, {"map", window, 0},
+                                                 {"_NET_ACTIVE_WINDOW", window, 1}}));
     }
 };
 

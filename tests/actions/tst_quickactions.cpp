@@ -1,83 +1,81 @@
 // Quick actions, volume and the minimise script, against a recording script host.
-#include "FakeApplicationServices.h"
-#include "RecordingScriptHost.h"
+#include "ActionFakes.h"
 
 #include "server/AppControl.h"
 #include "server/QuickActions.h"
 
-#include <QThreadPool>
 #include <QtTest>
+
+namespace {
+
+QString minimizeScript(const QString &quotedName)
+{
+    return "tell application \"System Events\"\n"
+           "    tell process \"" + quotedName + "\"\n"
+           "        set winList to every window\n"
+           "        repeat with w in winList\n"
+           "            try\n"
+           "                set value of attribute \"AXMinimized\" of w to true\n"
+           "            end try\n"
+           "        end repeat\n"
+           "    end tell\n"
+           "end tell";
+}
+
+} // namespace
 
 class QuickActionsTest : public QObject {
     Q_OBJECT
 
-private:
-    // Every script started so far, after the pool has run them all.
-    QStringList ranScripts()
-    {
-        QThreadPool::globalInstance()->waitForDone();
-        return host.sources();
-    }
-
     RecordingScriptHost host;
     RecordedLog log;
+    FakeApplicationServices apps;
+
+    QStringList minimize(const QString &bundleID)
+    {
+        host.sources.clear();
+        QuickActions scripts(host, log.sink());
+        AppControl(apps, scripts, log.sink()).minimizeWindows(bundleID);
+        return host.ran();
+    }
 
 private slots:
     void init()
     {
         host.reset();
-        log.clear();
+        log.written.clear();
     }
 
-    void quickActionTextsAreExact_data()
-    {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QByteArray>("script");
-        QTest::newRow("lockScreen") << "lockScreen"
-            << QByteArray("tell application \"System Events\" to keystroke \"q\" using {control down, command down}");
-        QTest::newRow("emptyTrash") << "emptyTrash" << QByteArray("tell application \"Finder\" to empty trash");
-        QTest::newRow("toggleDarkMode") << "toggleDarkMode"
-            << QByteArray("tell application \"System Events\" to tell appearance preferences to set dark mode to not dark mode");
-        QTest::newRow("showDesktop") << "showDesktop" << QByteArray("tell application \"System Events\" to key code 103");
-        QTest::newRow("missionControl") << "missionControl" << QByteArray("tell application \"System Events\" to key code 160");
-    }
     void quickActionTextsAreExact()
     {
-        QFETCH(QString, action);
-        QFETCH(QByteArray, script);
+        const QList<std::pair<void (QuickActions::*)() const, QString>> cases = {
+            {&QuickActions::lockScreen,
+             "tell application \"System Events\" to keystroke \"q\" using {control down, command down}"},
+            {&QuickActions::emptyTrash, "tell application \"Finder\" to empty trash"},
+            {&QuickActions::toggleDarkMode, "tell application \"System Events\" to tell appearance preferences "
+                                            "to set dark mode to not dark mode"},
+            {&QuickActions::showDesktop, "tell application \"System Events\" to key code 103"},
+            {&QuickActions::missionControl, "tell application \"System Events\" to key code 160"}};
         QuickActions actions(host, log.sink());
-        const QHash<QString, void (QuickActions::*)() const> byName = {
-            {"lockScreen", &QuickActions::lockScreen}, {"emptyTrash", &QuickActions::emptyTrash},
-            {"toggleDarkMode", &QuickActions::toggleDarkMode}, {"showDesktop", &QuickActions::showDesktop},
-            {"missionControl", &QuickActions::missionControl}};
-        (actions.*byName.value(action))();
-        (actions.*byName.value(action))(); // no state kept: the same script again
-        QCOMPARE(ranScripts(), QStringList({QString::fromUtf8(script), QString::fromUtf8(script)}));
+        for (const auto &[action, script] : cases) {
+            host.sources.clear();
+            (actions.*action)();
+            (actions.*action)(); // no state kept: the same script again
+            QCOMPARE(host.ran(), QStringList({script, script}));
+        }
         QVERIFY(log.lines().isEmpty());
     }
 
-    void volumeIsClampedAndTruncated_data()
-    {
-        QTest::addColumn<float>("delta");
-        QTest::addColumn<QString>("script");
-        QTest::newRow("half") << 0.5f << "set volume output volume 50";
-        QTest::newRow("third") << 0.333f << "set volume output volume 33";
-        QTest::newRow("truncated, not rounded") << 0.995f << "set volume output volume 99";
-        QTest::newRow("above full") << 1.2f << "set volume output volume 100";
-        QTest::newRow("full") << 1.0f << "set volume output volume 100";
-        QTest::newRow("below silent") << -0.1f << "set volume output volume 0";
-        QTest::newRow("silent") << 0.0f << "set volume output volume 0";
-    }
     void volumeIsClampedAndTruncated()
     {
-        QFETCH(float, delta);
-        QFETCH(QString, script);
-        QuickActions(host, log.sink()).setOutputVolume(delta);
-        QCOMPARE(ranScripts(), QStringList{script});
-    }
-
-    void volumeScriptIsReadBack()
-    {
+        const QList<std::pair<float, int>> cases = {{0.5f, 50}, {0.333f, 33}, {0.995f, 99} /* not rounded */,
+                                                    {1.2f, 100}, {-0.1f, 0}, {0.0f, 0}};
+        for (const auto &[delta, level] : cases) {
+            host.sources.clear();
+            QuickActions(host, log.sink()).setOutputVolume(delta);
+            QCOMPARE(host.ran(), QStringList{QString("set volume output volume %1").arg(level)});
+        }
+        // The Linux host reads the level back from the script.
         for (int level : {0, 7, 50, 100})
             QCOMPARE(Scripts::outputVolumeLevel(Scripts::outputVolume(level)), level);
         for (const char *other : {"set volume output volume ", "set volume output volume 101",
@@ -88,13 +86,18 @@ private slots:
 
     void eachFailureLogsOneTaggedLine()
     {
-        host.failWith("the desktop refused");
+        host.error = "the desktop refused";
         QuickActions actions(host, log.sink());
         actions.lockScreen();
         actions.setOutputVolume(0.5f);
-        QCOMPARE(ranScripts().size(), 2);
+        QCOMPARE(host.ran().size(), 2);
         QCOMPARE(log.lines(), QStringList({"[AppleScript] the desktop refused",
                                            "[AppleScript] the desktop refused"}));
+        log.written.clear();
+        apps.running = {{10, "com.example.notes", "Notes", {}}};
+        host.error = "no windows to minimise";
+        minimize("com.example.notes");
+        QCOMPARE(log.lines(), QStringList{"[Minimize] no windows to minimise"});
     }
 
     void scriptsRunOffTheCallingThread()
@@ -112,107 +115,26 @@ private slots:
         blocking.release.release();
         QThreadPool::globalInstance()->waitForDone();
     }
-};
 
-class MinimizeTest : public QObject {
-    Q_OBJECT
-
-    static RunningApplication app(qint64 pid, std::optional<QString> id, std::optional<QString> name)
+    void minimiseNamesTheFirstInstanceOfExactlyThatIdentifier()
     {
-        RunningApplication a;
-        a.processIdentifier = pid;
-        a.bundleIdentifier = std::move(id);
-        a.localizedName = std::move(name);
-        return a;
-    }
-    static QString expectedScript(const QString &quotedName)
-    {
-        return "tell application \"System Events\"\n"
-               "    tell process \"" + quotedName + "\"\n"
-               "        set winList to every window\n"
-               "        repeat with w in winList\n"
-               "            try\n"
-               "                set value of attribute \"AXMinimized\" of w to true\n"
-               "            end try\n"
-               "        end repeat\n"
-               "    end tell\n"
-               "end tell";
-    }
-
-    RecordingScriptHost host;
-    RecordedLog log;
-    FakeApplicationServices apps;
-
-    QStringList minimize(const QString &bundleID)
-    {
-        QuickActions scripts(host, log.sink());
-        AppControl(apps, scripts, log.sink()).minimizeWindows(bundleID);
-        QThreadPool::globalInstance()->waitForDone();
-        return host.sources();
-    }
-
-private slots:
-    void init()
-    {
-        host.reset();
-        log.clear();
-        apps.running.clear();
-    }
-
-    void usesTheFirstInstancesName()
-    {
-        apps.running = {app(10, "com.example.other", "Other"), app(11, "com.example.notes", "Notes"),
-                        app(12, "com.example.notes", "Notes Two")};
-        QCOMPARE(minimize("com.example.notes"), QStringList{expectedScript("Notes")});
-    }
-
-    void withoutDisplayNameUsesTheIdentifier()
-    {
-        apps.running = {app(10, "com.example.nameless", std::nullopt)};
-        QCOMPARE(minimize("com.example.nameless"), QStringList{expectedScript("com.example.nameless")});
-    }
-
-    void quotesAndBackslashesStayInsideTheQuotes()
-    {
-        apps.running = {app(10, "com.example.q", "Say \"Hi\" \\ Bye")};
-        const QStringList scripts = minimize("com.example.q");
-        QCOMPARE(scripts, QStringList{expectedScript("Say \\\"Hi\\\" \\\\ Bye")});
-        QCOMPARE(Scripts::minimizedProcessName(scripts.first()), QString("Say \"Hi\" \\ Bye"));
-    }
-
-    void matchesOnlyTheExactIdentifier()
-    {
-        apps.running = {app(10, std::nullopt, "No Identifier"), app(11, "com.example.Notes", "Upper")};
-        QVERIFY(minimize("com.example.notes").isEmpty());
+        apps.running = {{9, std::nullopt, "No Identifier", {}}, {10, "com.example.other", "Other", {}},
+                        {11, "com.example.notes", "Notes", {}}, {12, "com.example.notes", "Notes Two", {}},
+                        {13, "com.example.nameless", std::nullopt, {}}, {14, "com.example.q", "Say \"Hi\" \\ Bye", {}}};
+        QCOMPARE(minimize("com.example.notes"), QStringList{minimizeScript("Notes")});
+        QCOMPARE(minimize("com.example.nameless"), QStringList{minimizeScript("com.example.nameless")});
+        const QStringList quoted = minimize("com.example.q");
+        QCOMPARE(quoted, QStringList{minimizeScript("Say \\\"Hi\\\" \\\\ Bye")});
+        QCOMPARE(Scripts::minimizedProcessName(quoted.first()), QString("Say \"Hi\" \\ Bye"));
+        QVERIFY(minimize("com.example.Notes").isEmpty());
         QVERIFY(log.lines().isEmpty());
-    }
 
-    void failureLogsWithTheMinimizeTag()
-    {
-        apps.running = {app(10, "com.example.notes", "Notes")};
-        host.failWith("no windows to minimise");
-        minimize("com.example.notes");
-        QCOMPARE(log.lines(), QStringList{"[Minimize] no windows to minimise"});
-    }
-
-    void otherScriptsAreNotTakenForMinimise()
-    {
         QCOMPARE(Scripts::minimizedProcessName(Scripts::emptyTrash), std::nullopt);
         // An unescaped quote would have ended the name early.
-        QCOMPARE(Scripts::minimizedProcessName(expectedScript("A\" & \"B")), std::nullopt);
-        QCOMPARE(Scripts::minimizedProcessName(expectedScript("")), QString());
+        QCOMPARE(Scripts::minimizedProcessName(minimizeScript("A\" & \"B")), std::nullopt);
+        QCOMPARE(Scripts::minimizedProcessName(minimizeScript("")), QString());
     }
 };
 
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    int status = 0;
-    QuickActionsTest quick;
-    status |= QTest::qExec(&quick, argc, argv);
-    MinimizeTest minimize;
-    status |= QTest::qExec(&minimize, argc, argv);
-    return status;
-}
-
+QTEST_GUILESS_MAIN(QuickActionsTest)
 #include "tst_quickactions.moc"

@@ -21,11 +21,6 @@ QByteArray swapEnv(const char *name, const QByteArray &value)
     return old;
 }
 
-QString xmlEscaped(const QString &text)
-{
-    return text.toHtmlEscaped();
-}
-
 QString xmlValue(const QVariant &value)
 {
     switch (value.metaType().id()) {
@@ -44,50 +39,26 @@ QString xmlValue(const QVariant &value)
         QString out = QStringLiteral("<dict>");
         const QVariantMap map = value.toMap();
         for (auto it = map.begin(); it != map.end(); ++it)
-            out += QStringLiteral("<key>%1</key>").arg(xmlEscaped(it.key())) + xmlValue(it.value());
+            out += QStringLiteral("<key>%1</key>").arg(it.key().toHtmlEscaped()) + xmlValue(it.value());
         return out + QStringLiteral("</dict>");
     }
     default:
-        return QStringLiteral("<string>%1</string>").arg(xmlEscaped(value.toString()));
-    }
-}
-
-plist_t plistNode(const QVariant &value)
-{
-    switch (value.metaType().id()) {
-    case QMetaType::Bool:
-        return plist_new_bool(value.toBool());
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-        return plist_new_uint(value.toULongLong());
-    case QMetaType::QVariantList: {
-        plist_t array = plist_new_array();
-        for (const QVariant &element : value.toList())
-            plist_array_append_item(array, plistNode(element));
-        return array;
-    }
-    case QMetaType::QVariantMap: {
-        plist_t dict = plist_new_dict();
-        const QVariantMap map = value.toMap();
-        for (auto it = map.begin(); it != map.end(); ++it)
-            plist_dict_set_item(dict, it.key().toUtf8().constData(), plistNode(it.value()));
-        return dict;
-    }
-    default:
-        return plist_new_string(value.toString().toUtf8().constData());
+        return QStringLiteral("<string>%1</string>").arg(value.toString().toHtmlEscaped());
     }
 }
 
 QByteArray plistBytes(const QVariantMap &info, PlistFormat format)
 {
-    if (format == PlistFormat::Xml) {
-        return QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                 "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                                 "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-                                 "<plist version=\"1.0\">")
-            + xmlValue(info).toUtf8() + QByteArrayLiteral("</plist>\n");
-    }
-    plist_t root = plistNode(info);
+    const QByteArray xml = QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                             "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                                             "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                                             "<plist version=\"1.0\">")
+        + xmlValue(info).toUtf8() + QByteArrayLiteral("</plist>\n");
+    if (format == PlistFormat::Xml)
+        return xml;
+    // The same document converted by libplist.
+    plist_t root = nullptr;
+    plist_from_xml(xml.constData(), uint32_t(xml.size()), &root);
     char *bytes = nullptr;
     uint32_t length = 0;
     plist_to_bin(root, &bytes, &length);
@@ -95,20 +66,6 @@ QByteArray plistBytes(const QVariantMap &info, PlistFormat format)
     std::free(bytes);
     plist_free(root);
     return result;
-}
-
-const char *icnsType(int side)
-{
-    switch (side) {
-    case 16: return "icp4";
-    case 32: return "icp5";
-    case 64: return "icp6";
-    case 128: return "ic07";
-    case 256: return "ic08";
-    case 512: return "ic09";
-    case 1024: return "ic10";
-    default: return nullptr;
-    }
 }
 
 void appendBigEndian(QByteArray &out, quint32 value)
@@ -150,15 +107,18 @@ bool writeIcns(const QString &path, const QList<QImage> &images)
 {
     QByteArray elements;
     for (const QImage &image : images) {
-        const char *type = icnsType(image.width());
-        if (!type || image.width() != image.height())
+        // The element types for 16, 32, 64, 128, 256, 512 and 1024 pixels.
+        static const QList<int> sides = {16, 32, 64, 128, 256, 512, 1024};
+        const char *types[] = {"icp4", "icp5", "icp6", "ic07", "ic08", "ic09", "ic10"};
+        const qsizetype index = sides.indexOf(image.width());
+        if (index < 0 || image.width() != image.height())
             return false;
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         if (!image.save(&buffer, "PNG"))
             return false;
-        elements.append(type, 4);
+        elements.append(types[index], 4);
         appendBigEndian(elements, quint32(png.size() + 8));
         elements.append(png);
     }
