@@ -84,22 +84,12 @@ QString makeAppBundle(const QString &root, const QString &name, const QString &b
 
 QStringList sampleAppNames(int count)
 {
-    static const QStringList known = {
-        QStringLiteral("Safari"), QStringLiteral("Mail"), QStringLiteral("Calendar"),
-        QStringLiteral("Notes"), QStringLiteral("Music"), QStringLiteral("Photos"),
-        QStringLiteral("Messages"), QStringLiteral("Maps"), QStringLiteral("Terminal"),
-        QStringLiteral("Xcode"), QStringLiteral("Slack"), QStringLiteral("Spotify"),
-        QStringLiteral("Visual Studio Code"), QStringLiteral("Figma"), QStringLiteral("Notion"),
-        QStringLiteral("Zoom"), QStringLiteral("Discord"), QStringLiteral("Firefox"),
-        QStringLiteral("Google Chrome"), QStringLiteral("Preview"), QStringLiteral("TextEdit"),
-        QStringLiteral("Calculator"), QStringLiteral("System Settings"),
-        QStringLiteral("Activity Monitor"), QStringLiteral("Keynote"), QStringLiteral("Pages"),
-        QStringLiteral("Numbers"), QStringLiteral("FaceTime"), QStringLiteral("Reminders"),
-        QStringLiteral("Podcasts"), QStringLiteral("Books"), QStringLiteral("Weather"),
-        QStringLiteral("Clock"), QStringLiteral("Stocks"), QStringLiteral("Home"),
-        QStringLiteral("Shortcuts"), QStringLiteral("Font Book"), QStringLiteral("Automator"),
-        QStringLiteral("iMovie"), QStringLiteral("GarageBand"),
-    };
+    static const QStringList known = QStringLiteral(
+        "Safari,Mail,Calendar,Notes,Music,Photos,Messages,Maps,Terminal,Xcode,Slack,Spotify,"
+        "Visual Studio Code,Figma,Notion,Zoom,Discord,Firefox,Google Chrome,Preview,TextEdit,"
+        "Calculator,System Settings,Activity Monitor,Keynote,Pages,Numbers,FaceTime,Reminders,"
+        "Podcasts,Books,Weather,Clock,Stocks,Home,Shortcuts,Font Book,Automator,iMovie,GarageBand")
+                                         .split(QLatin1Char(','));
     QStringList names = known.mid(0, count);
     for (int i = int(names.size()); i < count; ++i)
         names.append(QStringLiteral("Utility %1").arg(i + 1, 3, 10, QLatin1Char('0')));

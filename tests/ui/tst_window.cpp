@@ -18,25 +18,14 @@
 
 namespace {
 
-void collect(QQuickItem *item, const QString &name, QList<QQuickItem *> &found)
-{
-    if (item->objectName() == name)
-        found.append(item);
-    for (QQuickItem *child : item->childItems())
-        collect(child, name, found);
-}
-
-QList<QQuickItem *> itemsNamed(QQuickWindow *window, const QString &name)
+QList<QQuickItem *> itemsNamed(QQuickItem *root, const QString &name)
 {
     QList<QQuickItem *> found;
-    collect(window->contentItem(), name, found);
+    if (root->objectName() == name)
+        found.append(root);
+    for (QQuickItem *child : root->childItems())
+        found += itemsNamed(child, name);
     return found;
-}
-
-QQuickItem *itemNamed(QQuickWindow *window, const QString &name)
-{
-    const QList<QQuickItem *> found = itemsNamed(window, name);
-    return found.size() == 1 ? found.first() : nullptr;
 }
 
 QPoint centreOf(QQuickItem *item)
@@ -68,7 +57,11 @@ private:
     void loadWindow();
     void showTab(const char *title);
     void select(const QStringList &names);
-    QString text(const QString &objectName);
+    void click(QQuickItem *target) { QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(target)); }
+    // The one item of that name under `root` (the window's content by
+    // default), or nullptr; and its text.
+    QQuickItem *item(const char *name, QQuickItem *root = nullptr);
+    QString text(const char *name, QQuickItem *root = nullptr);
 
     std::unique_ptr<TemporaryHome> m_home;
     std::unique_ptr<MacAppStore> m_store;
@@ -125,9 +118,9 @@ void TestWindow::loadWindow()
 
 void TestWindow::showTab(const char *title)
 {
-    QQuickItem *row = itemNamed(m_window, QStringLiteral("navRow_") + QLatin1String(title));
+    QQuickItem *row = item(qPrintable(QStringLiteral("navRow_") + QLatin1String(title)));
     QVERIFY(row);
-    QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(row));
+    click(row);
 }
 
 void TestWindow::select(const QStringList &names)
@@ -140,24 +133,30 @@ void TestWindow::select(const QStringList &names)
     }
 }
 
-QString TestWindow::text(const QString &objectName)
+QQuickItem *TestWindow::item(const char *name, QQuickItem *root)
 {
-    QQuickItem *item = itemNamed(m_window, objectName);
-    return item ? item->property("text").toString() : QStringLiteral("<missing %1>").arg(objectName);
+    const QList<QQuickItem *> found = itemsNamed(root ? root : m_window->contentItem(), QLatin1String(name));
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+QString TestWindow::text(const char *name, QQuickItem *root)
+{
+    QQuickItem *found = item(name, root);
+    return found ? found->property("text").toString() : QStringLiteral("<missing %1>").arg(QLatin1String(name));
 }
 
 void TestWindow::pinCardShowsOneBoxPerCharacterOnceStarted()
 {
     QVERIFY(m_server->pin().isEmpty());
-    QVERIFY(itemNamed(m_window, QStringLiteral("pinCard")));
-    QCOMPARE(itemsNamed(m_window, QStringLiteral("pinDigit")).size(), 0);
+    QVERIFY(item("pinCard"));
+    QCOMPARE(itemsNamed(m_window->contentItem(), QStringLiteral("pinDigit")).size(), 0);
 
     // A PIN with leading and repeated digits still gets one box per
     // character: this word draws 77 of 10000 (0.0077 of the word range).
     m_server->setRandomWordSource([] { return quint64(142039929367563548ull); });
     m_server->startListening();
     QCOMPARE(m_server->pin(), QStringLiteral("0077"));
-    const QList<QQuickItem *> boxes = itemsNamed(m_window, QStringLiteral("pinDigit"));
+    const QList<QQuickItem *> boxes = itemsNamed(m_window->contentItem(), QStringLiteral("pinDigit"));
     QCOMPARE(boxes.size(), 4);
     QString shown;
     for (QQuickItem *box : boxes)
@@ -169,13 +168,13 @@ void TestWindow::pinCardShowsOneBoxPerCharacterOnceStarted()
 
 void TestWindow::statusLineFollowsConnection()
 {
-    QQuickItem *dot = itemNamed(m_window, QStringLiteral("statusDot"));
+    QQuickItem *dot = item("statusDot");
     QVERIFY(dot);
-    QCOMPARE(text(QStringLiteral("statusText")), QStringLiteral("Waiting for iPhone"));
+    QCOMPARE(text("statusText"), QStringLiteral("Waiting for iPhone"));
     QCOMPARE(dot->property("color").value<QColor>(), QColor::fromRgbF(1, 1, 1, 0.25));
 
     // The line stays 20 above the bottom edge however tall the window is.
-    QQuickItem *line = itemNamed(m_window, QStringLiteral("statusLine"));
+    QQuickItem *line = item("statusLine");
     QVERIFY(line);
     for (int height : {480, 900}) {
         m_window->resize(640, height);
@@ -185,28 +184,28 @@ void TestWindow::statusLineFollowsConnection()
     m_server->startListening();
     QVERIFY(m_server->listener());
     auto phone = std::make_unique<LoopbackPhone>(m_server->listener()->port());
-    QTRY_COMPARE(text(QStringLiteral("statusText")), QStringLiteral("iPhone Connected"));
+    QTRY_COMPARE(text("statusText"), QStringLiteral("iPhone Connected"));
     QCOMPARE(dot->property("color").value<QColor>(), QColor::fromRgbF(0.3, 0.95, 0.45));
     QCOMPARE(m_server->serverState(), ServerState::connected); // not paired: still shown
 
     const QString pin = m_server->pin();
     phone.reset();
-    QTRY_COMPARE(text(QStringLiteral("statusText")), QStringLiteral("Waiting for iPhone"));
+    QTRY_COMPARE(text("statusText"), QStringLiteral("Waiting for iPhone"));
     QCOMPARE(dot->property("color").value<QColor>(), QColor::fromRgbF(1, 1, 1, 0.25));
     QCOMPARE(m_server->pin(), pin);
 }
 
 void TestWindow::counterAndRingFollowSelection()
 {
-    QQuickItem *ring = itemNamed(m_window, QStringLiteral("progressRing"));
+    QQuickItem *ring = item("progressRing");
     QVERIFY(ring);
-    QCOMPARE(text(QStringLiteral("counter")), QStringLiteral("0 of 8 selected"));
+    QCOMPARE(text("counter"), QStringLiteral("0 of 8 selected"));
     QCOMPARE(ring->property("fraction").toReal(), 0.0);
     QCOMPARE(ring->property("shownFraction").toReal(), 0.0);
 
     select({"Safari", "Mail", "Notes", "Music"});
-    QCOMPARE(text(QStringLiteral("counter")), QStringLiteral("4 of 8 selected"));
-    QCOMPARE(text(QStringLiteral("ringCount")), QStringLiteral("4"));
+    QCOMPARE(text("counter"), QStringLiteral("4 of 8 selected"));
+    QCOMPARE(text("ringCount"), QStringLiteral("4"));
     QCOMPARE(ring->property("fraction").toReal(), 0.5);
     // The arc springs towards half and settles there.
     QTRY_VERIFY(qAbs(ring->property("shownFraction").toReal() - 0.5) < 1e-6);
@@ -217,23 +216,23 @@ void TestWindow::rowsBeyondEightAreDimmedAndIgnoreClicks()
     const QStringList eight = sampleAppNames(14).mid(0, 8);
     select(eight);
     QCOMPARE(m_store->selectedApps().size(), 8);
-    QCOMPARE(text(QStringLiteral("counter")), QStringLiteral("8 of 8 selected"));
-    QCOMPARE(itemNamed(m_window, QStringLiteral("progressRing"))->property("fraction").toReal(), 1.0);
+    QCOMPARE(text("counter"), QStringLiteral("8 of 8 selected"));
+    QCOMPARE(item("progressRing")->property("fraction").toReal(), 1.0);
 
     // Finder is not selected: dimmed, disabled and deaf to clicks.
-    QQuickItem *finder = itemNamed(m_window, QStringLiteral("appRow_com.apple.finder"));
+    QQuickItem *finder = item("appRow_com.apple.finder");
     QVERIFY(finder);
     QCOMPARE(finder->opacity(), 0.3);
     QVERIFY(!finder->isEnabled());
-    QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(finder));
+    click(finder);
     QTest::qWait(50);
     QCOMPARE(m_store->selectedApps().size(), 8);
 
     // A selected row stays at full opacity and can still be removed.
-    QQuickItem *calendar = itemNamed(m_window, QStringLiteral("appRow_com.example.calendar"));
+    QQuickItem *calendar = item("appRow_com.example.calendar");
     QVERIFY(calendar);
     QCOMPARE(calendar->opacity(), 1.0);
-    QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(calendar));
+    click(calendar);
     QTRY_COMPARE(m_store->selectedApps().size(), 7);
     QCOMPARE(finder->opacity(), 1.0);
     QVERIFY(finder->isEnabled());
@@ -241,39 +240,38 @@ void TestWindow::rowsBeyondEightAreDimmedAndIgnoreClicks()
 
 void TestWindow::searchFiltersAndSurvivesPageSwitch()
 {
-    QQuickItem *field = itemNamed(m_window, QStringLiteral("searchField"));
+    QQuickItem *field = item("searchField");
     QVERIFY(field);
-    QQuickItem *clear = itemNamed(m_window, QStringLiteral("clearSearch"));
+    QQuickItem *clear = item("clearSearch");
     QVERIFY(clear && !clear->isVisible());
     const int all = m_store->allInstalledApps().size();
-    QCOMPARE(itemNamed(m_window, QStringLiteral("filteredApps")), nullptr); // a model, not an item
-    QQuickItem *list = itemNamed(m_window, QStringLiteral("appList"));
+    QQuickItem *list = item("appList");
     QCOMPARE(list->property("count").toInt(), all);
 
-    QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(field));
+    click(field);
     for (char key : {'S', 'A', 'F', 'A'})
         QTest::keyClick(m_window, key, Qt::ShiftModifier);
     QCOMPARE(field->property("text").toString(), QStringLiteral("SAFA"));
     QCOMPARE(list->property("count").toInt(), 1);
-    QVERIFY(itemNamed(m_window, QStringLiteral("appRow_com.example.safari")));
+    QVERIFY(item("appRow_com.example.safari"));
     QVERIFY(clear->isVisible());
 
     showTab("About");
-    QVERIFY(itemNamed(m_window, QStringLiteral("aboutView")));
-    QCOMPARE(itemNamed(m_window, QStringLiteral("searchField")), nullptr);
+    QVERIFY(item("aboutView"));
+    QCOMPARE(item("searchField"), nullptr);
     showTab("Apps");
-    field = itemNamed(m_window, QStringLiteral("searchField"));
-    list = itemNamed(m_window, QStringLiteral("appList"));
+    field = item("searchField");
+    list = item("appList");
     QVERIFY(field && list);
     QCOMPARE(field->property("text").toString(), QStringLiteral("SAFA"));
     QCOMPARE(list->property("count").toInt(), 1);
 
     // Clicking the row of the page already shown changes nothing.
     showTab("Apps");
-    QCOMPARE(itemNamed(m_window, QStringLiteral("searchField")), field);
+    QCOMPARE(item("searchField"), field);
 
-    clear = itemNamed(m_window, QStringLiteral("clearSearch"));
-    QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(clear));
+    clear = item("clearSearch");
+    click(clear);
     QCOMPARE(field->property("text").toString(), QString());
     QCOMPARE(list->property("count").toInt(), all);
     QVERIFY(!clear->isVisible());
@@ -282,19 +280,18 @@ void TestWindow::searchFiltersAndSurvivesPageSwitch()
 void TestWindow::onIPhoneShowsEmptyStateAndDeletes()
 {
     showTab("On iPhone");
-    QQuickItem *empty = itemNamed(m_window, QStringLiteral("emptyState"));
+    QQuickItem *empty = item("emptyState");
     QVERIFY(empty && empty->isVisible());
-    QVERIFY(!itemNamed(m_window, QStringLiteral("selectedList"))->isVisible());
+    QVERIFY(!item("selectedList")->isVisible());
 
     select({"Safari"});
     QVERIFY(!empty->isVisible());
-    QCOMPARE(text(QStringLiteral("slotLabel")), QStringLiteral("Slot 1"));
+    QCOMPARE(text("slotLabel"), QStringLiteral("Slot 1"));
 
     // The list lays its rows out on the next frame; then one is clicked and
     // deleted. Removing the last item brings the empty state back at once.
     QTest::qWait(100);
-    QTest::mouseClick(m_window, Qt::LeftButton, {},
-                      centreOf(itemNamed(m_window, QStringLiteral("slotRow_0"))));
+    click(item("slotRow_0"));
     QTest::keyClick(m_window, Qt::Key_Delete);
     QVERIFY(m_store->selectedApps().isEmpty());
     QVERIFY(empty->isVisible());
@@ -304,7 +301,7 @@ void TestWindow::draggingThirdRowToTopRenumbersSlots()
 {
     select({"Safari", "Mail", "Terminal"});
     showTab("On iPhone");
-    QQuickItem *third = itemNamed(m_window, QStringLiteral("slotRow_2"));
+    QQuickItem *third = item("slotRow_2");
     QVERIFY(third);
 
     const QPoint start = centreOf(third);
@@ -315,17 +312,12 @@ void TestWindow::draggingThirdRowToTopRenumbersSlots()
                         start - QPoint(0, int(third->height() * 2)), 10);
 
     QTRY_COMPARE(m_store->selectedApps().first().displayName, QStringLiteral("Terminal"));
-    QStringList labels;
-    QStringList names;
-    for (int row = 0; row < 3; ++row) {
-        QQuickItem *slot = itemNamed(m_window, QStringLiteral("slotRow_%1").arg(row));
+    QStringList labels, names;
+    for (const char *row : {"slotRow_0", "slotRow_1", "slotRow_2"}) {
+        QQuickItem *slot = item(row);
         QVERIFY(slot);
-        QList<QQuickItem *> found;
-        collect(slot, QStringLiteral("slotLabel"), found);
-        labels.append(found.value(0) ? found.first()->property("text").toString() : QString());
-        found.clear();
-        collect(slot, QStringLiteral("slotName"), found);
-        names.append(found.value(0) ? found.first()->property("text").toString() : QString());
+        labels.append(text("slotLabel", slot));
+        names.append(text("slotName", slot));
     }
     QCOMPARE(labels, (QStringList{"Slot 1", "Slot 2", "Slot 3"}));
     QCOMPARE(names, (QStringList{"Terminal", "Safari", "Mail"}));
@@ -334,14 +326,14 @@ void TestWindow::draggingThirdRowToTopRenumbersSlots()
 void TestWindow::aboutShowsFixedVersionAndFeatures()
 {
     showTab("About");
-    QCOMPARE(text(QStringLiteral("version")), QStringLiteral("Version 1.0"));
-    QQuickItem *about = itemNamed(m_window, QStringLiteral("aboutView"));
+    QCOMPARE(text("version"), QStringLiteral("Version 1.0"));
+    QQuickItem *about = item("aboutView");
     QVERIFY(about);
     QStringList features;
-    std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
-        if (item->property("icon").isValid() && item->property("text").isValid())
-            features.append(item->property("text").toString());
-        for (QQuickItem *child : item->childItems())
+    std::function<void(QQuickItem *)> walk = [&](QQuickItem *at) {
+        if (at->property("icon").isValid() && at->property("text").isValid())
+            features.append(at->property("text").toString());
+        for (QQuickItem *child : at->childItems())
             walk(child);
     };
     walk(about);
