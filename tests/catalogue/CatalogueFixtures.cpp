@@ -23,27 +23,25 @@ QByteArray swapEnv(const char *name, const QByteArray &value)
 
 QString xmlValue(const QVariant &value)
 {
+    QString out;
     switch (value.metaType().id()) {
     case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("<true/>") : QStringLiteral("<false/>");
+        return value.toBool() ? "<true/>" : "<false/>";
     case QMetaType::Int:
     case QMetaType::LongLong:
         return QStringLiteral("<integer>%1</integer>").arg(value.toLongLong());
-    case QMetaType::QVariantList: {
-        QString out = QStringLiteral("<array>");
+    case QMetaType::QVariantList:
         for (const QVariant &element : value.toList())
             out += xmlValue(element);
-        return out + QStringLiteral("</array>");
-    }
+        return "<array>" + out + "</array>";
     case QMetaType::QVariantMap: {
-        QString out = QStringLiteral("<dict>");
         const QVariantMap map = value.toMap();
         for (auto it = map.begin(); it != map.end(); ++it)
-            out += QStringLiteral("<key>%1</key>").arg(it.key().toHtmlEscaped()) + xmlValue(it.value());
-        return out + QStringLiteral("</dict>");
+            out += "<key>" + it.key().toHtmlEscaped() + "</key>" + xmlValue(it.value());
+        return "<dict>" + out + "</dict>";
     }
     default:
-        return QStringLiteral("<string>%1</string>").arg(value.toString().toHtmlEscaped());
+        return "<string>" + value.toString().toHtmlEscaped() + "</string>";
     }
 }
 

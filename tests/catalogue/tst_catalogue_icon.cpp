@@ -19,73 +19,26 @@ QColor centre(const QImage &image)
 
 class CatalogueIconTest : public QObject {
     Q_OBJECT
-private slots:
-    void picksTheNearestImage_data()
-    {
-        QTest::addColumn<int>("side");
-        QTest::addColumn<QColor>("expected");
-        QTest::newRow("smaller than all") << 8 << QColor(Qt::red);
-        QTest::newRow("exact small") << 16 << QColor(Qt::red);
-        QTest::newRow("row at 2x") << 72 << QColor(Qt::green);
-        QTest::newRow("exact 128") << 128 << QColor(Qt::green);
-        QTest::newRow("between") << 200 << QColor(Qt::blue);
-        QTest::newRow("larger than all") << 2048 << QColor(Qt::blue);
-    }
 
-    void picksTheNearestImage()
+    QTemporaryDir dir;
+
+private slots:
+    void picksTheNearestImageFromManyThreads()
     {
-        QFETCH(int, side);
-        QFETCH(QColor, expected);
-        QTemporaryDir dir;
         const QString path = dir.filePath("AppIcon.icns");
         // Each size has its own colour, so the image drawn tells which was chosen.
         QVERIFY(writeIcns(path, {solidImage(1024, Qt::blue), solidImage(16, Qt::red), solidImage(128, Qt::green)}));
-
-        const QImage image = AppIcon::fromFile(path).image(QSize(side, side));
-        QCOMPARE(image.size(), QSize(side, side));
-        QCOMPARE(centre(image), expected);
-    }
-
-    void singleImageFilesAreScaled()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("Logo.png");
-        QVERIFY(solidImage(300, Qt::magenta).save(path));
         const AppIcon icon = AppIcon::fromFile(path);
-        QCOMPARE(icon.filePath(), path);
-        const QImage wide = icon.image(QSize(80, 40));
-        QCOMPARE(wide.size(), QSize(80, 40));
-        QCOMPARE(centre(wide), QColor(Qt::magenta));
-        QVERIFY(icon.image(QSize()).isNull());
-    }
+        const QList<std::pair<int, QColor>> cases = {{8, Qt::red} /* smaller than all */, {16, Qt::red},
+                                                     {72, Qt::green} /* row at 2x */, {128, Qt::green},
+                                                     {200, Qt::blue}, {2048, Qt::blue} /* larger than all */};
+        for (const auto &[side, colour] : cases) {
+            const QImage image = icon.image(QSize(side, side));
+            QCOMPARE(image.size(), QSize(side, side));
+            QCOMPARE(centre(image), colour);
+        }
 
-    void unreadableFilesDrawTheGenericIcon()
-    {
-        QTemporaryDir dir;
-        QFile junk(dir.filePath("Junk.icns"));
-        QVERIFY(junk.open(QIODevice::WriteOnly));
-        junk.write("icns\0\0\0\x10garbage!", 16);
-        junk.close();
-
-        const QImage generic = genericAppIconImage(QSize(64, 64));
-        QVERIFY(!generic.isNull());
-        // Drawn, not blank: the corners are clear and the middle is not.
-        QCOMPARE(generic.pixelColor(0, 0).alpha(), 0);
-        QVERIFY(centre(generic).alpha() > 0);
-
-        QCOMPARE(AppIcon().image(QSize(64, 64)), generic);
-        QCOMPARE(AppIcon::fromFile(junk.fileName()).image(QSize(64, 64)), generic);
-        QCOMPARE(AppIcon::fromFile(dir.filePath("Missing.icns")).image(QSize(64, 64)), generic);
-    }
-
-    void safeFromManyThreads()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("AppIcon.icns");
-        QVERIFY(writeIcns(path, {solidImage(32, Qt::red), solidImage(128, Qt::green), solidImage(512, Qt::blue)}));
-        const AppIcon icon = AppIcon::fromFile(path);
         const AppIcon copy = icon; // copies share the handle
-
         QList<int> sides;
         for (int i = 0; i < 64; ++i)
             sides.append(i % 2 ? 72 : 300);
@@ -100,10 +53,38 @@ private slots:
         }
     }
 
+    void singleImageFilesAreScaled()
+    {
+        const QString path = dir.filePath("Logo.png");
+        QVERIFY(solidImage(300, Qt::magenta).save(path));
+        const AppIcon icon = AppIcon::fromFile(path);
+        QCOMPARE(icon.filePath(), path);
+        const QImage wide = icon.image(QSize(80, 40));
+        QCOMPARE(wide.size(), QSize(80, 40));
+        QCOMPARE(centre(wide), QColor(Qt::magenta));
+        QVERIFY(icon.image(QSize()).isNull());
+    }
+
+    void unreadableFilesDrawTheGenericIcon()
+    {
+        QFile junk(dir.filePath("Junk.icns"));
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("icns\0\0\0\x10garbage!", 16) == 16);
+        junk.close();
+
+        const QImage generic = genericAppIconImage(QSize(64, 64));
+        QVERIFY(!generic.isNull());
+        // Drawn, not blank: the corners are clear and the middle is not.
+        QCOMPARE(generic.pixelColor(0, 0).alpha(), 0);
+        QVERIFY(centre(generic).alpha() > 0);
+
+        QCOMPARE(AppIcon().image(QSize(64, 64)), generic);
+        QCOMPARE(AppIcon::fromFile(junk.fileName()).image(QSize(64, 64)), generic);
+        QCOMPARE(AppIcon::fromFile(dir.filePath("Missing.icns")).image(QSize(64, 64)), generic);
+    }
+
     void rendersA128PixelPng()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("AppIcon.icns");
+        const QString path = dir.filePath("Green.icns");
         QVERIFY(writeIcns(path, {solidImage(1024, QColor(10, 200, 30))}));
 
         const std::optional<QByteArray> png = IconCache::renderPng(AppIcon::fromFile(path));

@@ -100,7 +100,7 @@ private slots:
         QVERIFY(apps.at(1).id != apps.at(2).id);
     }
 
-    void nameFallbacks()
+    void namesAndIconsFallBack()
     {
         QTemporaryDir dir;
         const QString root = dir.path();
@@ -111,6 +111,9 @@ private slots:
         makeBundle(root, "My.Tool.app", identified("a.tool"));
         makeBundle(root, "Typed.app", identified("a.typed", {{"CFBundleDisplayName", 12}, {"CFBundleName", true}}));
         makeBundle(root, "Blank.app", identified("a.blank", {{"CFBundleDisplayName", ""}}));
+        const QString bare = makeBundle(root, "Bare.app", identified("i.bare", {{"CFBundleIconFile", "AppIcon"}}));
+        const QString dotted = makeBundle(root, "Dotted.app", identified("i.dotted", {{"CFBundleIconFile", "Logo.png"}}));
+        makeBundle(root, "Escape.app", identified("i.escape", {{"CFBundleIconFile", "../../Other.icns"}}));
 
         const QList<InstalledApp> apps = AppScanner::scan({root});
         QCOMPARE(find(apps, "a.display")->name, QString("Shown"));
@@ -118,6 +121,12 @@ private slots:
         QCOMPARE(find(apps, "a.tool")->name, QString("My.Tool"));
         QCOMPARE(find(apps, "a.typed")->name, QString("Typed"));
         QCOMPARE(find(apps, "a.blank")->name, QString(""));
+        QCOMPARE(find(apps, "i.bare")->icon->filePath(), bare + "/Contents/Resources/AppIcon.icns");
+        QCOMPARE(find(apps, "i.dotted")->icon->filePath(), dotted + "/Contents/Resources/Logo.png");
+        // Every bundle has an icon; without a usable icon file it is the generic one.
+        QVERIFY(find(apps, "a.tool")->icon);
+        QCOMPARE(find(apps, "a.tool")->icon->filePath(), QString());
+        QCOMPARE(find(apps, "i.escape")->icon->filePath(), QString());
     }
 
     void sortsByNameWithFinderFirst()
@@ -137,24 +146,6 @@ private slots:
         QList<InstalledApp> shuffled = {apps.at(3), apps.at(0), apps.at(1)};
         AppScanner::sortCatalogue(shuffled);
         QCOMPARE(names(shuffled), QStringList({"Finder", "aardvark", "banana"}));
-    }
-
-    void iconComesFromTheNamedIconFile()
-    {
-        QTemporaryDir dir;
-        const QString root = dir.path();
-        const QString bare = makeBundle(root, "Bare.app", identified("i.bare", {{"CFBundleIconFile", "AppIcon"}}));
-        const QString dotted = makeBundle(root, "Dotted.app", identified("i.dotted", {{"CFBundleIconFile", "Logo.png"}}));
-        makeBundle(root, "None.app", identified("i.none"));
-        makeBundle(root, "Escape.app", identified("i.escape", {{"CFBundleIconFile", "../../Other.icns"}}));
-
-        const QList<InstalledApp> apps = AppScanner::scan({root});
-        QCOMPARE(find(apps, "i.bare")->icon->filePath(), bare + "/Contents/Resources/AppIcon.icns");
-        QCOMPARE(find(apps, "i.dotted")->icon->filePath(), dotted + "/Contents/Resources/Logo.png");
-        // Every bundle has an icon; without a usable icon file it is the generic one.
-        QVERIFY(find(apps, "i.none")->icon);
-        QCOMPARE(find(apps, "i.none")->icon->filePath(), QString());
-        QCOMPARE(find(apps, "i.escape")->icon->filePath(), QString());
     }
 
     void storePublishesTheScanOnce()

@@ -185,19 +185,17 @@ private slots:
         QVERIFY(restarted.selectedApps().isEmpty());
     }
 
-    void persistsACompactJsonArray()
+    void persistsACompactJsonArrayAndLoadsAnyKeyOrder()
     {
-        MacAppStore store;
-        store.toggleSelection({QUuid::createUuid(), "p.one", "One \"1\"", AppIcon(), "/x"});
-        store.toggleSelection({QUuid::createUuid(), "p.two", QString::fromUtf8("Zwei ü"), AppIcon(), "/y"});
-        QCOMPARE(stored(), std::optional<QByteArray>(
-            QString::fromUtf8("[{\"bundleID\":\"p.one\",\"displayName\":\"One \\\"1\\\"\",\"gridIndex\":0},"
-                              "{\"bundleID\":\"p.two\",\"displayName\":\"Zwei ü\",\"gridIndex\":1}]")
-                .toUtf8()));
-    }
-
-    void loadsStoredOrderAndIndicesUnchanged()
-    {
+        {
+            MacAppStore store;
+            store.toggleSelection({QUuid::createUuid(), "p.one", "One \"1\"", AppIcon(), "/x"});
+            store.toggleSelection({QUuid::createUuid(), "p.two", QString::fromUtf8("Zwei ü"), AppIcon(), "/y"});
+            QCOMPARE(stored(), std::optional<QByteArray>(
+                QString::fromUtf8("[{\"bundleID\":\"p.one\",\"displayName\":\"One \\\"1\\\"\",\"gridIndex\":0},"
+                                  "{\"bundleID\":\"p.two\",\"displayName\":\"Zwei ü\",\"gridIndex\":1}]")
+                    .toUtf8()));
+        }
         // Keys in any order, unknown keys ignored, indices not renumbered on load.
         SettingsUserDefaults().setData(key, R"([{"gridIndex":5,"displayName":"Five","bundleID":"l.five"},
                   {"displayName":"Three","bundleID":"l.three","gridIndex":3,"extra":true},
