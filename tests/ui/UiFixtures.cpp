@@ -105,6 +105,16 @@ void makeCatalogue(const QString &root, int count, int iconSide)
     }
 }
 
+void toggleApps(MacAppStore &store, const QStringList &names)
+{
+    for (const QString &name : names) {
+        for (const InstalledApp &app : store.allInstalledApps()) {
+            if (app.name == name)
+                store.toggleSelection(app);
+        }
+    }
+}
+
 bool waitForCatalogue(MacAppStore &store, int timeoutMs)
 {
     if (store.allInstalledApps().isEmpty()) {

@@ -36,5 +36,8 @@ void makeCatalogue(const QString &root, int count, int iconSide);
 // A recognisable square icon: a coloured rounded square with a letter.
 QImage sampleIcon(const QString &name, int side);
 
+// Toggles the selection of each app with one of these names, in this order.
+void toggleApps(MacAppStore &store, const QStringList &names);
+
 // Waits (running the event loop) until the store's scan has been published.
 bool waitForCatalogue(MacAppStore &store, int timeoutMs = 10000);

@@ -38,7 +38,6 @@ private slots:
 
 private:
     QStringList names(const QList<InstalledApp> &apps) const;
-    const InstalledApp &app(const QString &name) const;
     std::unique_ptr<LoopbackPhone> connectPhone();
 
     std::unique_ptr<TemporaryHome> m_home;
@@ -81,15 +80,6 @@ QStringList TestUiModels::names(const QList<InstalledApp> &apps) const
     for (const InstalledApp &app : apps)
         result.append(app.name);
     return result;
-}
-
-const InstalledApp &TestUiModels::app(const QString &name) const
-{
-    for (const InstalledApp &candidate : m_store->allInstalledApps()) {
-        if (candidate.name == name)
-            return candidate;
-    }
-    qFatal("no app named %s", qPrintable(name));
 }
 
 std::unique_ptr<LoopbackPhone> TestUiModels::connectPhone()
@@ -203,8 +193,7 @@ void TestUiModels::toggleMarksRowSelected()
 
 void TestUiModels::selectedRowsShowSlotsAfterMoveAndRemove()
 {
-    for (const char *name : {"Safari", "Mail", "Terminal"})
-        m_store->toggleSelection(app(QString::fromLatin1(name)));
+    toggleApps(*m_store, {"Safari", "Mail", "Terminal"});
     SelectedAppsModel model;
     model.setStore(m_store.get());
     QCOMPARE(model.rowCount(), 3);
@@ -244,8 +233,7 @@ void TestUiModels::unreadableIconBytesGiveNoIcon()
     cached.write("not an image");
     cached.close();
 
-    m_store->toggleSelection(app(QStringLiteral("Numbers")));
-    m_store->toggleSelection(app(QStringLiteral("Safari")));
+    toggleApps(*m_store, {"Numbers", "Safari"});
     SelectedAppsModel model;
     model.setStore(m_store.get());
     QCOMPARE(model.data(model.index(0), SelectedAppsModel::DisplayNameRole).toString(),
@@ -289,7 +277,7 @@ void TestUiModels::pushSendsOneCurrentListPerChangeOnlyWhileConnected()
     auto push = std::make_unique<SelectionPush>();
     push->setStore(m_store.get());
     push->setServer(m_server.get());
-    m_store->toggleSelection(app(QStringLiteral("Safari"))); // no phone yet
+    toggleApps(*m_store, {"Safari"}); // no phone yet
     QTest::qWait(150);
 
     auto phone = connectPhone();
@@ -299,14 +287,13 @@ void TestUiModels::pushSendsOneCurrentListPerChangeOnlyWhileConnected()
 
     QElapsedTimer clock;
     clock.start();
-    m_store->toggleSelection(app(QStringLiteral("Mail")));
+    toggleApps(*m_store, {"Mail"});
     QTRY_COMPARE(phone->appListCount(), 1);
     QVERIFY2(clock.elapsed() >= 45, "the list goes out 0.05 s after the change");
     QCOMPARE(phone->appLists().last(), (QStringList{"org.sample.safa", "org.sample.mail"}));
 
     // Two quick changes: two lists, each with the selection as it is now.
-    m_store->toggleSelection(app(QStringLiteral("Safari")));
-    m_store->toggleSelection(app(QStringLiteral("Terminal")));
+    toggleApps(*m_store, {"Safari", "Terminal"});
     QTRY_COMPARE(phone->appListCount(), 3);
     const QStringList current{"org.sample.mail", "org.sample.term"};
     QCOMPARE(phone->appLists().mid(1), (QList<QStringList>{current, current}));
@@ -314,7 +301,7 @@ void TestUiModels::pushSendsOneCurrentListPerChangeOnlyWhileConnected()
     QCOMPARE(phone->appListCount(), 3);
 
     push.reset(); // the picker is no longer shown
-    m_store->toggleSelection(app(QStringLiteral("Mail")));
+    toggleApps(*m_store, {"Mail"});
     QTest::qWait(250);
     QCOMPARE(phone->appListCount(), 3);
 }

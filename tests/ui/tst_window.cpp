@@ -56,7 +56,6 @@ private slots:
 private:
     void loadWindow();
     void showTab(const char *title);
-    void select(const QStringList &names);
     void click(QQuickItem *target) { QTest::mouseClick(m_window, Qt::LeftButton, {}, centreOf(target)); }
     // The one item of that name under `root` (the window's content by
     // default), or nullptr; and its text.
@@ -121,16 +120,6 @@ void TestWindow::showTab(const char *title)
     QQuickItem *row = item(qPrintable(QStringLiteral("navRow_") + QLatin1String(title)));
     QVERIFY(row);
     click(row);
-}
-
-void TestWindow::select(const QStringList &names)
-{
-    for (const QString &name : names) {
-        for (const InstalledApp &app : m_store->allInstalledApps()) {
-            if (app.name == name)
-                m_store->toggleSelection(app);
-        }
-    }
 }
 
 QQuickItem *TestWindow::item(const char *name, QQuickItem *root)
@@ -203,7 +192,7 @@ void TestWindow::counterAndRingFollowSelection()
     QCOMPARE(ring->property("fraction").toReal(), 0.0);
     QCOMPARE(ring->property("shownFraction").toReal(), 0.0);
 
-    select({"Safari", "Mail", "Notes", "Music"});
+    toggleApps(*m_store, {"Safari", "Mail", "Notes", "Music"});
     QCOMPARE(text("counter"), QStringLiteral("4 of 8 selected"));
     QCOMPARE(text("ringCount"), QStringLiteral("4"));
     QCOMPARE(ring->property("fraction").toReal(), 0.5);
@@ -214,7 +203,7 @@ void TestWindow::counterAndRingFollowSelection()
 void TestWindow::rowsBeyondEightAreDimmedAndIgnoreClicks()
 {
     const QStringList eight = sampleAppNames(14).mid(0, 8);
-    select(eight);
+    toggleApps(*m_store, eight);
     QCOMPARE(m_store->selectedApps().size(), 8);
     QCOMPARE(text("counter"), QStringLiteral("8 of 8 selected"));
     QCOMPARE(item("progressRing")->property("fraction").toReal(), 1.0);
@@ -284,7 +273,7 @@ void TestWindow::onIPhoneShowsEmptyStateAndDeletes()
     QVERIFY(empty && empty->isVisible());
     QVERIFY(!item("selectedList")->isVisible());
 
-    select({"Safari"});
+    toggleApps(*m_store, {"Safari"});
     QVERIFY(!empty->isVisible());
     QCOMPARE(text("slotLabel"), QStringLiteral("Slot 1"));
 
@@ -299,7 +288,7 @@ void TestWindow::onIPhoneShowsEmptyStateAndDeletes()
 
 void TestWindow::draggingThirdRowToTopRenumbersSlots()
 {
-    select({"Safari", "Mail", "Terminal"});
+    toggleApps(*m_store, {"Safari", "Mail", "Terminal"});
     showTab("On iPhone");
     QQuickItem *third = item("slotRow_2");
     QVERIFY(third);

@@ -29,18 +29,6 @@ void wait(int ms)
     loop.exec();
 }
 
-void storeSelection(const QStringList &names)
-{
-    MacAppStore store;
-    waitForCatalogue(store);
-    for (const QString &name : names) {
-        for (const InstalledApp &app : store.allInstalledApps()) {
-            if (app.name == name && !store.isSelected(app))
-                store.toggleSelection(app);
-        }
-    }
-}
-
 // Every glyph the window uses, large, to check the drawings.
 bool shootGlyphs(const QString &path)
 {
@@ -90,8 +78,11 @@ int main(int argc, char *argv[])
 
     TemporaryHome home;
     makeCatalogue(home.applications(), 40, 256);
-    storeSelection({QStringLiteral("Calendar"), QStringLiteral("Safari"), QStringLiteral("Messages"),
-                    QStringLiteral("Automator"), QStringLiteral("Terminal")});
+    {
+        MacAppStore store; // stores the selection the window then shows
+        waitForCatalogue(store);
+        toggleApps(store, {"Calendar", "Safari", "Messages", "Automator", "Terminal"});
+    }
 
     TendrilApp tendril;
     tendril.server().setListeningPort(0);
