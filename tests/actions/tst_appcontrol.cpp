@@ -53,6 +53,9 @@ QList<RunningApplication> runningFromBundles(const QString &folder)
 
 } // namespace
 
+// Processes start and end slowly on a loaded machine.
+constexpr int kProcessWaitMs = 20000;
+
 class AppControlTest : public QObject {
     Q_OBJECT
 
@@ -108,7 +111,7 @@ private slots:
     {
         for (const RunningApplication &app : runningFromBundles(home.path()))
             ::kill(pid_t(app.processIdentifier), SIGKILL);
-        QTRY_VERIFY(runningFromBundles(home.path()).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(runningFromBundles(home.path()).isEmpty(), kProcessWaitMs);
     }
 
     void listsProcessesRunningFromBundles()
@@ -117,7 +120,7 @@ private slots:
         QProcess outsider;
         outsider.start("sleep", {"5"});
         QVERIFY(outsider.waitForStarted());
-        QTRY_COMPARE(instancesOf("com.example.bare").size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.bare").size(), 1, kProcessWaitMs);
 
         const QList<RunningApplication> all = LinuxApplicationServices().runningApplications();
         QVERIFY(std::none_of(all.begin(), all.end(), [&](auto &a) { return a.processIdentifier == outsider.processId(); }));
@@ -145,7 +148,7 @@ private slots:
         AppControl control(services, quick, log.sink());
         QCOMPARE(services.urlForApplication("com.example.notes"), applications + "/Notes.app");
         control.launchOrActivate("com.example.notes");
-        QTRY_COMPARE(instancesOf("com.example.notes").size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.notes").size(), 1, kProcessWaitMs);
         QVERIFY(services.calls.isEmpty()); // a launch activates nothing by hand
 
         control.launchOrActivate("com.example.notes");
@@ -165,7 +168,7 @@ private slots:
     void bringsTwoInstancesForwardInOrderAfterTheDelay()
     {
         const QList<qint64> pids = start("Plain", 2);
-        QTRY_COMPARE(instancesOf("com.example.plain").size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.plain").size(), 2, kProcessWaitMs);
         RecordingApplicationServices services;
         AppControl control(services, quick, log.sink());
         control.launchOrActivate("com.example.plain");
@@ -192,16 +195,16 @@ private slots:
     {
         start("Polite");
         start("Plain", 2);
-        QTRY_COMPARE(instancesOf("com.example.plain").size(), 2);
-        QTRY_COMPARE(instancesOf("com.example.polite").size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.plain").size(), 2, kProcessWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.polite").size(), 1, kProcessWaitMs);
 
         LinuxApplicationServices services;
         AppControl control(services, quick, log.sink());
         control.quitApp("com.example.plain");
         control.quitApp("com.example.polite");
         control.quitApp("com.example.notes"); // not running: nothing
-        QTRY_COMPARE(instancesOf("com.example.plain").size(), 0);
-        QTRY_COMPARE(instancesOf("com.example.polite").size(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.plain").size(), 0, kProcessWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.polite").size(), 0, kProcessWaitMs);
         // The application saw an ordinary termination request it could handle.
         QFile signal(home.path() + "/polite-signal");
         QTRY_VERIFY(signal.exists());

@@ -77,7 +77,8 @@ found=
 for _ in $(seq 30); do
     avahi-browse -rtp _tendril._tcp > "$work/browse.out" 2>/dev/null
     # =;lo;IPv4;NAME;_tendril._tcp;local;HOST;ADDRESS;PORT;TXT
-    found=$(awk -F';' '$1 == "=" && $5 == "_tendril._tcp" && $6 == "local" {print $4 ";" $8 ";" $9}' "$work/browse.out" | head -n1)
+    # Only our server's entry: others on this machine may advertise the type too.
+    found=$(awk -F';' '$1 == "=" && $5 == "_tendril._tcp" && $6 == "local" && $9 == "57432" {print $4 ";" $8 ";" $9}' "$work/browse.out" | head -n1)
     [[ -n "$found" ]] && break
     sleep 0.5
 done
