@@ -14,4 +14,4 @@ echo "Installing: ${missing[*]}"
 if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
