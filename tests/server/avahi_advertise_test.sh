@@ -9,6 +9,9 @@ work=$(mktemp -d)
 started_dbus=
 started_avahi=
 probe_pid=
+# What this test started, for a later run to stop if this one is killed
+# (ctest's time-out gives no chance to clean up).
+leftovers=/run/tendril-avahi-test.pids
 
 cleanup() {
     [[ -n "$probe_pid" ]] && kill "$probe_pid" 2>/dev/null
@@ -17,7 +20,19 @@ cleanup() {
         kill "$(cat /run/dbus/pid)" 2>/dev/null
         rm -f /run/dbus/pid /run/dbus/system_bus_socket
     fi
-    rm -rf "$work"
+    rm -rf "$work" "$leftovers"
+}
+
+stop_leftovers() {
+    [[ -f "$leftovers" ]] || return 0
+    local kind pid
+    while read -r kind pid; do
+        kill "$pid" 2>/dev/null
+        [[ "$kind" == dbus ]] && rm -f /run/dbus/pid /run/dbus/system_bus_socket
+        [[ "$kind" == avahi ]] && rm -f /run/avahi-daemon/pid
+    done < "$leftovers"
+    rm -f "$leftovers"
+    sleep 0.5
 }
 trap cleanup EXIT
 
@@ -25,6 +40,7 @@ if [[ $(id -u) -ne 0 ]] || ! command -v avahi-daemon >/dev/null || ! command -v 
     echo "SKIP: needs root, dbus-daemon and avahi-daemon"
     exit $skip
 fi
+stop_leftovers
 if avahi-daemon --check 2>/dev/null; then
     echo "SKIP: an Avahi daemon of the machine's own is running; not touching it"
     exit $skip
@@ -35,6 +51,7 @@ if ! dbus-send --system --print-reply --dest=org.freedesktop.DBus / org.freedesk
     rm -f /run/dbus/pid
     dbus-daemon --system --fork || { echo "FAIL: cannot start the system bus"; exit 1; }
     started_dbus=1
+    echo "dbus $(cat /run/dbus/pid)" >> "$leftovers"
 fi
 
 # Loopback only, IPv4 only, no wide area, nothing published but our service
@@ -62,11 +79,13 @@ start_avahi() {
     avahi-daemon -D --no-drop-root --no-rlimits -f "$work/avahi.conf" || { echo "FAIL: cannot start avahi-daemon"; exit 1; }
     started_avahi=1
     for _ in $(seq 50); do avahi-daemon --check 2>/dev/null && break; sleep 0.1; done
+    [[ -f /run/avahi-daemon/pid ]] && echo "avahi $(cat /run/avahi-daemon/pid)" >> "$leftovers"
 }
 
 # The server starts before the daemon: it must register once the daemon is up.
 QT_QPA_PLATFORM=offscreen "$probe" > "$work/probe.out" 2>&1 &
 probe_pid=$!
+echo "probe $probe_pid" >> "$leftovers"
 for _ in $(seq 100); do grep -q '^listening' "$work/probe.out" && break; sleep 0.1; done
 name=$(awk -F'\t' '/^listening/ {print $2}' "$work/probe.out")
 [[ -n "$name" ]] || { echo "FAIL: the server did not start listening"; cat "$work/probe.out"; exit 1; }
@@ -74,8 +93,10 @@ start_avahi
 
 check_visible() {
 found=
-for _ in $(seq 30); do
-    avahi-browse -rtp _tendril._tcp > "$work/browse.out" 2>/dev/null
+local deadline=$((SECONDS + 25))
+while ((SECONDS < deadline)); do
+    # Resolving can hang on entries that vanish; never wait long for one browse.
+    timeout 5 avahi-browse -rtp _tendril._tcp > "$work/browse.out" 2>/dev/null
     # =;lo;IPv4;NAME;_tendril._tcp;local;HOST;ADDRESS;PORT;TXT
     # Only our server's entry: others on this machine may advertise the type too.
     found=$(awk -F';' '$1 == "=" && $5 == "_tendril._tcp" && $6 == "local" && $9 == "57432" {print $4 ";" $8 ";" $9}' "$work/browse.out" | head -n1)
