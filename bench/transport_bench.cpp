@@ -92,17 +92,22 @@ void largeFrame(benchmark::State &state)
 }
 BENCHMARK(largeFrame)->Unit(benchmark::kMillisecond);
 
-void strayBytes(benchmark::State &state)
+// Cuts one frame behind `stray` bytes of `garbageBytes`, reporting time per stray byte.
+void measureStray(benchmark::State &state, const QByteArray &garbageBytes)
 {
-    const qsizetype stray = state.range(0);
-    const QByteArray stream = garbage(stray) + frameOf(td::Ping{});
+    const QByteArray stream = garbageBytes + frameOf(td::Ping{});
     for (auto _ : state) {
         if (cutAndDecode(stream) != 1)
             state.SkipWithError("the frame behind the garbage was lost");
     }
     state.counters["per_stray_byte"] =
-        benchmark::Counter(double(stray), benchmark::Counter::kIsIterationInvariantRate |
-                                              benchmark::Counter::kInvert);
+        benchmark::Counter(double(garbageBytes.size()),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void strayBytes(benchmark::State &state)
+{
+    measureStray(state, garbage(state.range(0)));
 }
 BENCHMARK(strayBytes)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMillisecond);
 
@@ -113,14 +118,7 @@ void strayNearMarkers(benchmark::State &state)
     QByteArray nearMarkers;
     while (nearMarkers.size() < stray)
         nearMarkers += "\xDE\xAD\xBE";
-    const QByteArray stream = nearMarkers.first(stray) + frameOf(td::Ping{});
-    for (auto _ : state) {
-        if (cutAndDecode(stream) != 1)
-            state.SkipWithError("the frame behind the garbage was lost");
-    }
-    state.counters["per_stray_byte"] =
-        benchmark::Counter(double(stray), benchmark::Counter::kIsIterationInvariantRate |
-                                              benchmark::Counter::kInvert);
+    measureStray(state, nearMarkers.first(stray));
 }
 BENCHMARK(strayNearMarkers)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
