@@ -47,12 +47,7 @@ namespace AppScanner {
 
 QStringList scanRoots()
 {
-    return {
-        QStringLiteral("/Applications"),
-        QStringLiteral("/System/Applications"),
-        QStringLiteral("/System/Library/CoreServices"),
-        StandardLocations::homeDirectory() + QStringLiteral("/Applications"),
-    };
+    return StandardLocations::applicationRoots();
 }
 
 AppIcon iconForBundle(const Bundle &bundle)

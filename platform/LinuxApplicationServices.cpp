@@ -144,13 +144,7 @@ std::optional<QString> LinuxApplicationServices::ownBundleIdentifier()
 std::optional<QString> LinuxApplicationServices::urlForApplication(const QString &bundleIdentifier)
 {
     // The catalogue's scan roots, in its order, without descending.
-    const QStringList roots = {
-        QStringLiteral("/Applications"),
-        QStringLiteral("/System/Applications"),
-        QStringLiteral("/System/Library/CoreServices"),
-        StandardLocations::homeDirectory() + QStringLiteral("/Applications"),
-    };
-    for (const QString &root : roots) {
+    for (const QString &root : StandardLocations::applicationRoots()) {
         const QStringList entries = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
                                                          QDir::Name);
         for (const QString &entry : entries) {

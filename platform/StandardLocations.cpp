@@ -33,4 +33,14 @@ QString cachesDirectory()
     return xdgDirectory("XDG_CACHE_HOME", QStringLiteral(".cache"));
 }
 
+QStringList applicationRoots()
+{
+    return {
+        QStringLiteral("/Applications"),
+        QStringLiteral("/System/Applications"),
+        QStringLiteral("/System/Library/CoreServices"),
+        homeDirectory() + QStringLiteral("/Applications"),
+    };
+}
+
 } // namespace StandardLocations

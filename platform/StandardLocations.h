@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The per-user folders, read from HOME and the XDG variables on every call so
 // that a changed environment (a test's temporary home) takes effect at once.
@@ -12,5 +13,9 @@ QString homeDirectory();
 QString configDirectory();
 // $XDG_CACHE_HOME when it is an absolute path, else $HOME/.cache.
 QString cachesDirectory();
+// Where applications are installed, in the order they are searched:
+// "/Applications", "/System/Applications", "/System/Library/CoreServices" and
+// the home directory's "Applications".
+QStringList applicationRoots();
 
 } // namespace StandardLocations
