@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class AppSettings;
 class MacAppStore;
 class MacServerService;
 class QQmlApplicationEngine;
@@ -19,6 +20,7 @@ public:
     explicit TendrilApp(QObject *parent = nullptr);
     ~TendrilApp() override;
 
+    AppSettings &settings() const { return *m_settings; }
     MacAppStore &appStore() const { return *m_appStore; }
     MacServerService &server() const { return *m_server; }
 
@@ -33,6 +35,7 @@ signals:
 private:
     void onAppear();
 
+    std::unique_ptr<AppSettings> m_settings; // first made, last gone: the server refers to it
     std::unique_ptr<MacAppStore> m_appStore;
     std::unique_ptr<MacServerService> m_server;
     std::unique_ptr<QQmlApplicationEngine> m_engine;

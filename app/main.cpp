@@ -1,4 +1,5 @@
 #include "app/TendrilApp.h"
+#include "server/AppSettings.h"
 
 #include <QGuiApplication>
 
@@ -9,6 +10,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("tendril"));
 
     TendrilApp tendril;
+    if (app.arguments().contains(QStringLiteral("--require-approval")))
+        tendril.settings().setRequireApprovalForRun(true);
     if (!tendril.showWindow())
         return 1;
     return app.exec();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/ActionLog.h"
+#include "server/ConnectionGate.h"
 #include "server/ServerState.h"
 #include "server/TcpListener.h"
 #include "transport/TDNetworkService.h"
@@ -15,6 +17,8 @@ class MacAppStore;
 class QuickActions;
 class AppControl;
 class ClipboardActions;
+class AppSettings;
+class PairingGuard;
 struct Platform;
 
 // The desktop's one server: listener and advertisement, PIN, pairing,
@@ -23,6 +27,9 @@ class MacServerService : public TDNetworkService {
     Q_OBJECT
     Q_PROPERTY(ServerState serverState READ serverState NOTIFY serverStateChanged)
     Q_PROPERTY(QString pin READ pin NOTIFY pinChanged)
+    // The address of the phone on the current connection, as the log writes it.
+    Q_PROPERTY(QString phoneAddress READ phoneAddress NOTIFY phoneAddressChanged)
+    Q_PROPERTY(ConnectionGate *approvals READ approvals CONSTANT)
 public:
     static constexpr quint16 defaultPort = 57432;
     static constexpr int listenerRetryMs = 2000;
@@ -41,6 +48,14 @@ public:
     const QTimer *runningAppsTimer() const { return m_runningAppsTimer; }
     const QTimer *pingTimer() const { return m_pingTimer; }
     MacAppStore &appStore() const { return m_appStore; }
+    QString phoneAddress() const { return m_phoneAddress; }
+    ConnectionGate *approvals() const { return m_gate.get(); }
+
+    // Protected mode and the approved phones; without settings the server
+    // runs in the default mode.
+    void setSettings(AppSettings *settings);
+    // Where the connection and pairing lines go (standard output by default).
+    void setLog(ActionLog log) { m_log = std::move(log); }
 
     Q_INVOKABLE void startListening();
     Q_INVOKABLE void sendAppList();
@@ -64,10 +79,13 @@ public:
 signals:
     void serverStateChanged();
     void pinChanged();
+    void phoneAddressChanged();
 
 private:
     void setServerState(ServerState state);
     void setPin(const QString &pin);
+    void redrawPin();
+    void setPhoneAddress(const QString &address);
     void runMessageLoop();
     void awaitNextMessage();
     void checkPairing(const QString &pin);
@@ -95,4 +113,9 @@ private:
     std::unique_ptr<QuickActions> m_quickActions;
     std::unique_ptr<AppControl> m_appControl;
     std::unique_ptr<ClipboardActions> m_clipboard;
+
+    ActionLog m_log;
+    QString m_phoneAddress;
+    std::unique_ptr<ConnectionGate> m_gate;
+    std::unique_ptr<PairingGuard> m_guard;
 };

@@ -8,6 +8,8 @@ Window {
 
     required property var appStore
     required property var server
+    // AppSettings; the shell hands it in.
+    property var settings: null
 
     title: "Tendril"
     width: 640
@@ -20,5 +22,6 @@ Window {
         anchors.fill: parent
         appStore: window.appStore
         server: window.server
+        settings: window.settings
     }
 }
