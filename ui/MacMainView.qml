@@ -54,9 +54,11 @@ Item {
                 spacing: 8
                 visible: pending.count > 0
 
+                readonly property var phones: mainView.approvals ? mainView.approvals.pendingPhones : []
+                // Three at most, so that the page keeps its room.
                 Repeater {
                     id: pending
-                    model: mainView.approvals ? mainView.approvals.pendingPhones : []
+                    model: parent.phones.slice(0, 3)
                     MacApprovalBanner {
                         required property string modelData
                         width: parent.width
@@ -64,6 +66,15 @@ Item {
                         onAllowed: mainView.approvals.allow(address)
                         onDenied: mainView.approvals.deny(address)
                     }
+                }
+                Text {
+                    objectName: "morePending"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    visible: parent.phones.length > 3
+                    text: parent.phones.length === 4 ? "1 more phone is waiting"
+                        : "%1 more phones are waiting".arg(parent.phones.length - 3)
+                    font.pixelSize: 11
+                    color: MacStyle.white(0.45)
                 }
             }
 

@@ -150,6 +150,8 @@ private slots:
         QCOMPARE(settings->isApproved("127.0.0.2"), allowed);
         QTRY_VERIFY(service.calls.contains("close 7"));
         QVERIFY(log.contains("[Server] Phone at 127.0.0.2 is waiting for approval"));
+        QVERIFY(log.contains("[Server] Phone at 127.0.0.1 paired"));
+        QCOMPARE(log.contains("[Server] Phone at 127.0.0.1 replaced by a new connection"), allowed);
     }
 
     void heldPhonesAreBounded()
