@@ -46,7 +46,6 @@ private slots:
         phone.connectToHost(QHostAddress::LocalHost, tendril.server().listener()->port());
         QTRY_VERIFY(item("allowButton"));
         QCOMPARE(item("question")->property("text").toString(), QStringLiteral("Allow phone at 127.0.0.2?"));
-        QVERIFY(!tendril.server().isConnected());
         QMetaObject::invokeMethod(item("allowButton"), "clicked");
         QTRY_VERIFY(tendril.server().isConnected());
         QTRY_VERIFY(!item("approvalBanner"));
