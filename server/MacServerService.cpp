@@ -198,7 +198,8 @@ void MacServerService::checkPairing(const QString &pin)
     }
     send(td::PairingRejected{});
     if (m_guard->pairingFailed()) {
-        connection()->cancel();
+        if (TDConnection *current = connection())
+            current->cancel();
         redrawPin();
     }
 }
