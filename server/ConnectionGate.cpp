@@ -63,16 +63,15 @@ void ConnectionGate::hold(TDConnection *connection, const QString &address)
 
     connection->setParent(this);
     connection->setReadAheadLimit(heldBytesLimit);
-    connect(connection, &TDConnection::disconnected, this, [this, address] {
+    const auto left = [this, address] {
         close(address, QStringLiteral("[Server] Phone at %1 left before it was approved")
                            .arg(address));
+    };
+    connect(connection, &TDConnection::disconnected, this, left);
+    connect(connection, &TDConnection::stateChanged, this, [left](TDConnection::State state) {
+        if (state == TDConnection::State::failed)
+            left();
     });
-    connect(connection, &TDConnection::stateChanged, this,
-            [this, address](TDConnection::State state) {
-                if (state == TDConnection::State::failed)
-                    close(address, QStringLiteral("[Server] Phone at %1 left before it was "
-                                                  "approved").arg(address));
-            });
     QTimer::singleShot(m_answerTimeoutMs, connection, [this, connection] { expire(connection); });
     m_held.push_back({address, connection});
     m_log.write(QStringLiteral("[Server] Phone at %1 is waiting for approval").arg(address));
