@@ -166,7 +166,7 @@ Item {
             Layout.leftMargin: 28
             Layout.rightMargin: 28
             Layout.bottomMargin: 20
-            wrapMode: Text.Wrap
+            wrapMode: Text.WordWrap
             font.pixelSize: 11
             color: MacStyle.white(0.35)
         }
