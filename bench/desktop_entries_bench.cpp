@@ -52,11 +52,14 @@ void makeTree()
     qputenv("XDG_CURRENT_DESKTOP", "KDE");
     writeFile(home + "/.config/kdeglobals", "[Icons]\nTheme=Bench\n");
 
-    QList<ThemeFolder> hicolor;
-    for (int side : {16, 22, 24, 32, 48, 64, 96, 128, 256, 512})
-        hicolor.append({QString("%1x%1/apps").arg(side), "Threshold", side});
-    writeIconTheme(system + "/icons", "hicolor", "", hicolor);
-    writeIconTheme(system + "/icons", "Bench", "hicolor", {{"scalable/apps", "Scalable", 64}});
+    QString folders, groups;
+    for (int side : {16, 22, 24, 32, 48, 64, 96, 128, 256, 512}) {
+        folders += QString("%1x%1/apps,").arg(side);
+        groups += QString("[%1x%1/apps]\nSize=%1\nType=Threshold\n").arg(side);
+    }
+    writeFile(system + "/icons/hicolor/index.theme", ("[Icon Theme]\nDirectories=" + folders + "\n" + groups).toUtf8());
+    writeFile(system + "/icons/Bench/index.theme", "[Icon Theme]\nInherits=hicolor\nDirectories=scalable/apps\n"
+              "[scalable/apps]\nSize=64\nMinSize=8\nMaxSize=512\nType=Scalable\n");
     const QString svg = tree->filePath("icon.svg"), png48 = tree->filePath("48.png"), png256 = tree->filePath("256.png");
     writeFile(svg, solidSvg(QColor(40, 120, 220)));
     solidImage(48, Qt::darkGreen).save(png48);
