@@ -48,9 +48,15 @@ QList<InstalledApp> merge(QList<InstalledApp> bundleApps, bool firstRecordInstal
 QList<InstalledApp> addMenuApplications(QList<InstalledApp> bundleApps)
 {
     IconTheme theme(IconTheme::userThemeName());
+    QSet<QString> bundleIDs;
+    for (const InstalledApp &app : std::as_const(bundleApps))
+        bundleIDs.insert(app.bundleID);
     QList<InstalledApp> menuApps;
-    for (const DesktopEntry &entry : DesktopEntries::shownApplications())
-        menuApps.append(fromEntry(entry, theme));
+    for (const DesktopEntry &entry : DesktopEntries::shownApplications()) {
+        // As for bundles: a duplicate costs no icon lookup.
+        if (!bundleIDs.contains(entry.id))
+            menuApps.append(fromEntry(entry, theme));
+    }
     std::optional<InstalledApp> fileManager;
     if (const std::optional<DesktopEntry> entry = DesktopEntries::defaultFileManager())
         fileManager = fromEntry(*entry, theme);
