@@ -1,6 +1,7 @@
 #include "catalogue/MacAppStore.h"
 
 #include "catalogue/AppScanner.h"
+#include "catalogue/DesktopApps.h"
 #include "catalogue/IconCache.h"
 #include "platform/UserDefaults.h"
 
@@ -37,7 +38,7 @@ const QList<AppItem> &MacAppStore::selectedApps() const
 
 QList<InstalledApp> MacAppStore::scanInstalledApps()
 {
-    return AppScanner::scan(AppScanner::scanRoots());
+    return DesktopApps::addMenuApplications(AppScanner::scan(AppScanner::scanRoots()));
 }
 
 void MacAppStore::loadInstalledApps()

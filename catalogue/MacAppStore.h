@@ -28,7 +28,8 @@ public:
     explicit MacAppStore(QObject *parent = nullptr);
     ~MacAppStore() override;
 
-    // Empty until the scan has finished; then Finder first, the rest by name.
+    // Empty until the scan has finished; then Finder (or, where Finder is not
+    // installed, the default file manager) first, the rest by name.
     const QList<InstalledApp> &allInstalledApps() const;
     // The phone's grid in slot order.
     const QList<AppItem> &selectedApps() const;
@@ -46,7 +47,8 @@ public:
     void moveSelections(const QSet<int> &fromOffsets, int toOffset);
     void removeSelections(const QSet<int> &offsets);
 
-    // The scan itself; touches no store state, may run on any thread.
+    // The scan itself: bundles, then the desktop menu's applications. Touches
+    // no store state, may run on any thread.
     static QList<InstalledApp> scanInstalledApps();
 
     // "TendrilIcons" in the user's caches directory, created if missing.

@@ -1,10 +1,27 @@
 #include "ui/InstalledAppsModel.h"
 
+#include "catalogue/AppScanner.h"
+#include "catalogue/DesktopApps.h"
 #include "catalogue/MacAppStore.h"
 #include "ui/AppIconProvider.h"
 #include "ui/AppIcons.h"
 
+#include <QDir>
 #include <QLocale>
+
+namespace {
+
+// "~/Applications" rather than the whole home path.
+QString folderList(const QStringList &folders)
+{
+    const QString home = QDir::homePath() + QLatin1Char('/');
+    QStringList shown;
+    for (const QString &folder : folders)
+        shown.append(folder.startsWith(home) ? QStringLiteral("~/") + folder.mid(home.size()) : folder);
+    return shown.join(QStringLiteral(", "));
+}
+
+} // namespace
 
 InstalledAppsModel::InstalledAppsModel(QObject *parent)
     : QAbstractListModel(parent)
@@ -73,6 +90,16 @@ void InstalledAppsModel::rebuild()
     endResetModel();
     if (before != m_rows.size())
         emit countChanged();
+    emit sourcesNoteChanged();
+}
+
+QString InstalledAppsModel::sourcesNote() const
+{
+    if (!m_store || m_store->allInstalledApps().size() != 1)
+        return {};
+    return tr("No other applications found. Searched for application bundles in %1, and for "
+              "desktop entries in %2.")
+        .arg(folderList(AppScanner::scanRoots()), folderList(DesktopApps::entryFolders()));
 }
 
 // Old and new rows are both ascending positions in the same catalogue, so

@@ -17,6 +17,7 @@ class InstalledAppsModel : public QAbstractListModel {
     Q_PROPERTY(MacAppStore *store READ store WRITE setStore NOTIFY storeChanged)
     Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
+    Q_PROPERTY(QString sourcesNote READ sourcesNote NOTIFY sourcesNoteChanged)
 public:
     enum Role {
         AppIdRole = Qt::UserRole + 1,
@@ -35,6 +36,10 @@ public:
     void setSearchText(const QString &text);
 
     QList<InstalledApp> filteredApps() const;
+    // While the catalogue holds only its fixed first record: the folders that
+    // were searched, so the user can tell why an application is missing.
+    // Empty otherwise.
+    QString sourcesNote() const;
     // Case-insensitive by the user's locale; an empty search matches all.
     static bool nameMatches(const QString &name, const QString &searchText);
 
@@ -48,6 +53,7 @@ signals:
     void storeChanged();
     void searchTextChanged();
     void countChanged();
+    void sourcesNoteChanged();
 
 private:
     QList<int> matchingRows() const;

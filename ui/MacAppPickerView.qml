@@ -157,5 +157,18 @@ Item {
                 onToggled: apps.toggle(index)
             }
         }
+
+        Text {
+            objectName: "sourcesNote"
+            visible: text.length > 0
+            text: apps.sourcesNote
+            Layout.fillWidth: true
+            Layout.leftMargin: 28
+            Layout.rightMargin: 28
+            Layout.bottomMargin: 20
+            wrapMode: Text.WordWrap
+            font.pixelSize: 11
+            color: MacStyle.white(0.35)
+        }
     }
 }

@@ -10,13 +10,15 @@
 #include <QTimer>
 
 namespace {
-const char *const homeVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"};
+// The data folders too, so the machine's own desktop entries stay out of the catalogue.
+const char *const homeVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
 } // namespace
 
 TemporaryHome::TemporaryHome()
 {
-    const QString subfolders[] = {QString(), QStringLiteral("/.config"), QStringLiteral("/.cache")};
-    for (int i = 0; i < 3; ++i) {
+    const QString subfolders[] = {QString(), QStringLiteral("/.config"), QStringLiteral("/.cache"),
+                                  QStringLiteral("/.local/share"), QStringLiteral("/.system-data")};
+    for (int i = 0; i < 5; ++i) {
         m_old[i] = qgetenv(homeVariables[i]);
         QDir().mkpath(m_dir.path() + subfolders[i]);
         qputenv(homeVariables[i], (m_dir.path() + subfolders[i]).toUtf8());
@@ -26,7 +28,7 @@ TemporaryHome::TemporaryHome()
 
 TemporaryHome::~TemporaryHome()
 {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 5; ++i) {
         if (m_old[i].isNull())
             qunsetenv(homeVariables[i]);
         else

@@ -8,7 +8,7 @@
 
 class MacAppStore;
 
-// A temporary home: HOME and the XDG config and cache folders point into it
+// A temporary home: HOME and the XDG config, cache and data folders point into it
 // for as long as the object lives.
 class TemporaryHome {
 public:
@@ -19,7 +19,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_old[3];
+    QByteArray m_old[5];
 };
 
 // NAME.app under `root` with an Info.plist naming `bundleID` and `name`, and,

@@ -1,0 +1,4 @@
+# The desktop menu in the catalogue: 1,000 desktop entries with themed icons.
+add_executable(desktop_entries_bench ${CMAKE_CURRENT_LIST_DIR}/desktop_entries_bench.cpp)
+target_link_libraries(desktop_entries_bench PRIVATE
+    tendril_catalogue tendril_catalogue_fixtures benchmark::benchmark Qt6::Core Qt6::Gui)

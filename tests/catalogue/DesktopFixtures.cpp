@@ -1,0 +1,26 @@
+#include "DesktopFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool writeDesktopEntry(const QString &dir, const QString &relativePath, const QString &keys)
+{
+    return writeFile(dir + '/' + relativePath,
+                     ("[Desktop Entry]\nType=Application\nExec=true\n" + keys + '\n').toUtf8());
+}
+
+QByteArray solidSvg(QColor color)
+{
+    return QString("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\">"
+                   "<rect width=\"16\" height=\"16\" fill=\"%1\"/></svg>")
+        .arg(color.name())
+        .toUtf8();
+}

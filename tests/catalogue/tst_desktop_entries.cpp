@@ -1,0 +1,200 @@
+// Desktop entries and themed icons in the catalogue, over a desktop tree made
+// here, and their icons on a phone.
+#include "CatalogueFixtures.h"
+#include "DesktopFixtures.h"
+#include "tests/server/ServerFixture.h"
+#include "tests/server/TestPhone.h"
+
+#include "catalogue/DesktopApps.h"
+#include "catalogue/IconCache.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+QStringList names(const QList<InstalledApp> &apps)
+{
+    QStringList result;
+    for (const InstalledApp &app : apps)
+        result.append(app.name);
+    return result;
+}
+
+const QString longId = QString(4, 'd').replace("d", QString(70, 'n') + '-') + "long";
+
+} // namespace
+
+class DesktopEntriesTest : public QObject, ServerFixture {
+    Q_OBJECT
+
+    QTemporaryDir root;
+    const QString local = root.filePath("home/.local/share"), sys1 = root.filePath("sys1"),
+                  sys2 = root.filePath("sys2");
+
+    // One entry each: where it is written and what the catalogue makes of it.
+    // No name: not listed; no colour: the generic icon; no id: only written.
+    struct Case {
+        QString dir, file, keys, id, name;
+        QColor icon;
+    };
+    QList<Case> cases() const
+    {
+        const QString home = local + "/applications", one = sys1 + "/applications", two = sys2 + "/applications";
+        return {
+            {home, "org.test.Local.desktop", "Name=Local\nName[de]=Lokal\nIcon=svgicon", "org.test.Local", "Lokal", Qt::blue},
+            {home, "kde4/kate.desktop", "Name=K\nName[de]=K de\nName[de_DE]=K DE\nIcon=pngicon", "kde4-kate", "K DE", Qt::green},
+            {home, "org.test.Twice.desktop", "Name=Twice Home\nIcon=pngicon.png", "org.test.Twice", "Twice Home", Qt::green},
+            {one, "org.test.Twice.desktop", "Name=Twice System", "", "", {}},
+            {home, "org.test.Masked.desktop", "Name=M\nHidden=true", "org.test.Masked", "", {}},
+            {one, "org.test.Masked.desktop", "Name=Masked", "", "", {}},
+            {home, "org.test.Escaped.desktop", "Name=Tab\\sSpace\nOnlyShowIn=KDE;\nIcon=inherited", "org.test.Escaped", "Tab Space", Qt::yellow},
+            {one, "org.test.NoDisplay.desktop", "Name=N\nNoDisplay=true", "org.test.NoDisplay", "", {}},
+            {one, "org.test.Gnome.desktop", "Name=G\nOnlyShowIn=GNOME;", "org.test.Gnome", "", {}},
+            {one, "org.test.NotKde.desktop", "Name=K\nNotShowIn=KDE;", "org.test.NotKde", "", {}},
+            {one, "org.test.TryMissing.desktop", "Name=T\nTryExec=/nonexistent/program", "org.test.TryMissing", "", {}},
+            {one, "org.test.TryShell.desktop", "Name=Shell\nTryExec=sh\nIcon=pixonly", "org.test.TryShell", "Shell", Qt::magenta},
+            {one, "org.test.Abs.desktop", "Name=Abs\nIcon=" + root.filePath("abs.png"), "org.test.Abs", "Abs", Qt::cyan},
+            {one, "org.test.NotImage.desktop", "Name=NI\nIcon=" + root.filePath("notimage.png"), "org.test.NotImage", "NI", {}},
+            {one, "org.test.Fifo.desktop", "Name=Fifo\nIcon=" + root.filePath("fifo"), "org.test.Fifo", "Fifo", {}},
+            {one, "org.test.Climb.desktop", "Name=C\nIcon=../icons/hicolor/128x128/apps/pngicon", "org.test.Climb", "C", {}},
+            {one, "org.test.Missing.desktop", "Name=Missing\nIcon=nothing-here", "org.test.Missing", "Missing", {}},
+            {one, "org.test.Huge.desktop", "Name=Huge\nX-Pad=" + QString(10 << 20, 'x'), "org.test.Huge", "", {}},
+            // Identifiers that cannot name a file in the icon cache.
+            {one, "..desktop", "Name=Dot\nIcon=pngicon", ".", "Dot", Qt::green},
+            {one, QString(longId).replace('-', '/') + ".desktop", "Name=Long\nIcon=pngicon", longId, "Long", Qt::green},
+            {two, "org.test.Files.desktop", "Name=Files\nIcon=svgicon\nMimeType=inode/directory;", "org.test.Files", "Files", Qt::blue},
+        };
+    }
+
+    const InstalledApp *find(const QString &id) const
+    {
+        for (const InstalledApp &app : store->allInstalledApps())
+            if (app.bundleID == id)
+                return &app;
+        return nullptr;
+    }
+
+    void makeTree()
+    {
+        for (const Case &c : cases())
+            writeDesktopEntry(c.dir, c.file, c.keys);
+        const QString one = sys1 + "/applications/";
+        writeFile(one + "org.test.Link.desktop", "[Desktop Entry]\nType=Link\nName=L\nURL=file:///\n");
+        writeFile(one + "org.test.Garbage.desktop", QByteArray("\x00\xff[Desktop\n=\x01", 14));
+        QFile::link(root.filePath("nowhere"), one + "org.test.Dangling.desktop");
+        QDir().mkpath(one + "org.test.Dir.desktop");
+        writeFile(root.filePath("etc/mimeapps.list"), "[Default Applications]\ninode/directory=org.test.Files.desktop\n");
+
+        const QByteArray theme = "[Icon Theme]\nInherits=%1\nDirectories=%2\n[%2]\nType=%3\nSize=%4\nMinSize=8\nMaxSize=512\n";
+        writeFile(root.filePath("etc/kdeglobals"), "[Icons]\nTheme=Test\n");
+        writeFile(local + "/icons/Test/index.theme", QString(theme).arg("Parent,hicolor", "scalable/apps", "Scalable", "48").toUtf8());
+        writeFile(sys2 + "/icons/Parent/index.theme", QString(theme).arg("", "32x32/apps", "Fixed", "32").toUtf8());
+        writeFile(sys1 + "/icons/hicolor/index.theme", "[Icon Theme]\nDirectories=48x48/apps,128x128/apps\n"
+                  "[48x48/apps]\nSize=48\n[128x128/apps]\nSize=128\nType=Fixed\n");
+        writeFile(local + "/icons/Test/scalable/apps/svgicon.svg", solidSvg(Qt::blue));
+        const struct { int side; QColor colour; QString path; } images[] = {
+            {128, Qt::red, sys1 + "/icons/hicolor/128x128/apps/svgicon.png"}, // the user's theme comes first
+            {48, Qt::red, sys1 + "/icons/hicolor/48x48/apps/pngicon.png"},    // the size nearest 128 wins
+            {128, Qt::green, sys1 + "/icons/hicolor/128x128/apps/pngicon.png"},
+            {32, Qt::yellow, sys2 + "/icons/Parent/32x32/apps/inherited.png"},
+            {64, Qt::magenta, sys2 + "/pixmaps/pixonly.png"},
+            {64, Qt::cyan, root.filePath("abs.png")},
+        };
+        for (const auto &[side, colour, path] : images) {
+            QDir().mkpath(QFileInfo(path).path());
+            solidImage(side, colour).save(path);
+        }
+        writeFile(root.filePath("notimage.png"), "not an image");
+        mkfifo(QFile::encodeName(root.filePath("fifo")).constData(), 0600);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // GLib reads these once, at its first call: they are set before anything
+        // asks. The fixture's home then takes HOME and the config and cache folders.
+        const QList<std::pair<const char *, QString>> environment = {
+            {"XDG_DATA_HOME", local}, {"XDG_DATA_DIRS", sys1 + ':' + sys2}, {"XDG_CONFIG_DIRS", root.filePath("etc")},
+            {"XDG_CURRENT_DESKTOP", "KDE"}, {"LANGUAGE", "de_DE"}};
+        for (const auto &[name, value] : environment)
+            qputenv(name, value.toUtf8());
+        makeTree();
+        setUp();
+        QTRY_VERIFY(!store->allInstalledApps().isEmpty());
+    }
+
+    void entriesNamesAndIcons()
+    {
+        const QByteArray generic = *IconCache::renderPng(AppIcon());
+        for (const Case &c : cases()) {
+            if (c.id.isEmpty())
+                continue;
+            const InstalledApp *app = find(c.id);
+            QVERIFY2(c.name.isEmpty() == !app, qPrintable(c.id));
+            if (!app)
+                continue;
+            QCOMPARE(app->name, c.name);
+            QCOMPARE(app->path, c.dir + '/' + c.file);
+            const std::optional<QByteArray> png = store->pngIconData(*app);
+            const QImage image = QImage::fromData(png.value_or(QByteArray()), "PNG");
+            QCOMPARE(image.size(), QSize(128, 128));
+            QVERIFY2(c.icon.isValid() ? image.pixelColor(64, 64) == c.icon : *png == generic, qPrintable(c.id));
+        }
+        for (const char *id : {"org.test.Link", "org.test.Garbage", "org.test.Dangling", "org.test.Dir"})
+            QVERIFY2(!find(id), id);
+        const QStringList cached = QDir(store->iconCacheDirectory()).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY(cached.contains("kde4-kate.png") && !cached.contains(".png") && !cached.contains(longId + ".png"));
+        QCOMPARE(DesktopApps::entryFolders(), QStringList({local + "/applications", sys1 + "/applications", sys2 + "/applications"}));
+    }
+
+    void fileManagerFirstAndOnce()
+    {
+        QCOMPARE(store->allInstalledApps().first().bundleID, QString("org.test.Files"));
+        QCOMPARE(names(store->allInstalledApps()).count("Files"), 1);
+
+        auto record = [](const QString &id, const QString &name) {
+            return InstalledApp{QUuid::createUuid(), id, name, AppIcon(), "/apps/" + id};
+        };
+        const QList<InstalledApp> bundles{record("com.apple.finder", "Finder"), record("a.ant", "Ant")};
+        const QList<InstalledApp> menu{record("z.zed", "Zed"), record("a.ant", "Ant entry"), record("o.files", "Files")};
+        const struct { bool finderInstalled, fileManager; QStringList expected; } merges[] = {
+            {true, true, {"Finder", "Ant", "Files", "Zed"}},
+            {false, true, {"Files", "Ant", "Zed"}},
+            {false, false, {"Finder", "Ant", "Files", "Zed"}},
+        };
+        for (const auto &[installed, hasFileManager, expected] : merges) {
+            const auto fileManager = hasFileManager ? std::optional(menu.last()) : std::nullopt;
+            QCOMPARE(names(DesktopApps::merge(bundles, installed, menu, fileManager)), expected);
+        }
+    }
+
+    void cleanupTestCase() { tearDown(); }
+
+    void phoneReceivesThemedIcons()
+    {
+        for (const char *id : {"org.test.Local", "kde4-kate"})
+            store->toggleSelection(*find(id));
+        QVERIFY(startServer(1234));
+        TestPhone phone(port);
+        QVERIFY(phone.waitConnected() && phone.waitFor(1));
+        phone.take(); // macHello
+        phone.send(td::IPhoneHello{server->pin()});
+        QVERIFY(phone.waitFor(2) && phone.take().is<td::PairingConfirmed>());
+        const TDMessage message = phone.take();
+        const auto *list = message.get<td::AppListUpdate>();
+        QVERIFY(list && list->apps.size() == 2 && list->apps.at(1).bundleIdentifier == "kde4-kate");
+        const QColor colours[] = {Qt::blue, Qt::green};
+        for (int i = 0; i < 2; ++i) {
+            const QImage icon = QImage::fromData(list->apps.at(i).iconData.value_or(QByteArray()), "PNG");
+            QCOMPARE(icon.size(), QSize(128, 128));
+            QCOMPARE(icon.pixelColor(64, 64), colours[i]);
+        }
+    }
+};
+
+QTEST_MAIN(DesktopEntriesTest)
+#include "tst_desktop_entries.moc"
