@@ -38,6 +38,14 @@ public:
 
     // Queue bytes for sending; dropped silently once failed or cancelled.
     void send(const QByteArray &bytes);
+    // Bytes queued by send that the peer has not taken yet.
+    qint64 bytesToWrite() const;
+    // Bytes read from the peer and held here until a receive takes them.
+    qint64 bytesAvailable() const;
+
+    // The socket reads no further ahead than this while nobody receives:
+    // beyond it the peer is held back by TCP's own flow control.
+    static constexpr qint64 readBufferBytes = 256 * 1024;
 
     // Deliver between minimumIncompleteLength and maximumLength bytes (or none
     // with isComplete/error), once. The completion runs as a later task on this
@@ -48,6 +56,8 @@ public:
 signals:
     // Emitted once per state change; receivers are invoked as later tasks.
     void stateChanged(TDConnection::State state, const QString &error);
+    // Some queued bytes went out.
+    void bytesWritten();
 
 private:
     void setState(State state, const QString &error = {});
