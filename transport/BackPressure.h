@@ -15,7 +15,7 @@ class TDMessageStream;
 class BackPressure : public QObject {
     Q_OBJECT
 public:
-    static constexpr qsizetype maximumPendingMessages = 32;
+    static constexpr qsizetype maximumPendingMessages = 16;
     static constexpr qsizetype maximumPendingBytes = 16 * 1024 * 1024;
     static constexpr qint64 writeHighWaterMark = 16 * 1024 * 1024;
     static constexpr int stalledWriteLimitMs = 30'000;

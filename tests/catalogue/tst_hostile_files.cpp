@@ -1,7 +1,6 @@
 // Files someone else put in place: property-list bombs, special files, stale
 // locks, links in the icon cache, an oversized stored selection.
 #include "CatalogueFixtures.h"
-#include "HostilePlists.h"
 
 #include "catalogue/IconCache.h"
 #include "catalogue/MacAppStore.h"
@@ -30,6 +29,12 @@ long peakResidentKb()
     return usage.ru_maxrss;
 }
 
+QByteArray seed(const char *name)
+{
+    QFile file(QStringLiteral(CORPUS "/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -46,11 +51,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<Verdict>("verdict");
-        QTest::newRow("xml 20,000 deep") << HostilePlists::deepXml(20'000) << Verdict::tooDeep;
-        QTest::newRow("binary 100,000 deep") << HostilePlists::deepBinary(100'000) << Verdict::tooDeep;
-        QTest::newRow("2^24 shared references") << HostilePlists::sharedReferenceBomb(24) << Verdict::tooManyObjects;
-        QTest::newRow("xml over 1 MB") << HostilePlists::deepXml(70'000) << Verdict::tooLarge;
-        QTest::newRow("xml 64 deep") << HostilePlists::deepXml(PlistBounds::maxDepth - 1) << Verdict::fits;
+        // The fuzz target's seeds: 200 deep, and 2^24 strings once expanded.
+        QTest::newRow("deep xml") << seed("deep.xml") << Verdict::tooDeep;
+        QTest::newRow("deep binary") << seed("deep.bplist") << Verdict::tooDeep;
+        QTest::newRow("shared references") << seed("bomb.bplist") << Verdict::tooManyObjects;
+        QTest::newRow("over 1 MB") << QByteArray(PlistBounds::maxBytes + 1, ' ') << Verdict::tooLarge;
     }
 
     void propertyListBombsAreRefusedBeforeParsing()
