@@ -4,6 +4,8 @@
 #include "platform/files/RegularFile.h"
 #include "platform/files/StaleLock.h"
 
+#include <QThread>
+
 SettingsUserDefaults::SettingsUserDefaults()
 {
     m_retry.setSingleShot(true);
@@ -16,7 +18,13 @@ SettingsUserDefaults::SettingsUserDefaults()
 
 SettingsUserDefaults::~SettingsUserDefaults()
 {
-    save();
+    // The last chance for what is still unsaved: a live writer is given a
+    // second to finish, a special file none.
+    for (int tries = 0; tries < 10 && !m_unsaved.isEmpty() && fileIsUsable(); ++tries) {
+        save();
+        if (!m_unsaved.isEmpty())
+            QThread::msleep(100);
+    }
 }
 
 bool SettingsUserDefaults::fileIsUsable()
