@@ -160,7 +160,7 @@ void TDNetworkService::disconnectStalledPhone(qint64 bytesWaiting)
 
 void TDNetworkService::processBuffer()
 {
-    // Frames beyond the bounds stay cut-free in the buffer until the
+    // Frames beyond the bounds stay uncut in the buffer until the
     // consumer or the phone catches up.
     while (!m_backPressure.isBackedUp()) {
         const std::optional<QByteArrayView> body = m_receiveBuffer.nextFrame();
