@@ -6,6 +6,7 @@
 #include "catalogue/MacAppStore.h"
 #include "platform/BundleReader.h"
 #include "platform/UserDefaults.h"
+#include "platform/bundles/BundleIndex.h"
 #include "platform/bundles/PlistBounds.h"
 
 #include <QDir>
@@ -70,6 +71,17 @@ private slots:
         const std::optional<Bundle> opened = openBundle(bundle);
         QVERIFY(opened && !opened->bundleIdentifier);
         QVERIFY2(peakResidentKb() - before < 32 * 1024, QByteArray::number(qlonglong(peakResidentKb() - before)));
+    }
+
+    void identifierLookupsFollowARewrittenInfoPlist()
+    {
+        QTemporaryDir root;
+        const QString bundle = makeBundle(root.path(), "Tool.app", {{"CFBundleIdentifier", "com.example.before"}});
+        BundleIndex::shared().remember(bundle, QString("com.example.before"));
+        QCOMPARE(BundleIndex::shared().pathFor("com.example.before", {root.path()}), bundle);
+        makeBundle(root.path(), "Tool.app", {{"CFBundleIdentifier", "com.example.after.rewrite"}});
+        QCOMPARE(BundleIndex::shared().pathFor("com.example.before", {root.path()}), std::nullopt);
+        QCOMPARE(BundleIndex::shared().pathFor("com.example.after.rewrite", {root.path()}), bundle);
     }
 
     void specialFilesAreReadAsAbsent()
