@@ -98,6 +98,7 @@ private slots:
         }
         QVERIFY(!openBundle(bundle)->bundleIdentifier);
         QVERIFY(!IconCache::read("com.example.fifo"));
+        QCOMPARE(AppIcon::fromFile(icon).image(QSize(16, 16)), genericAppIconImage(QSize(16, 16)));
         SettingsUserDefaults defaults;
         QVERIFY(!defaults.data(key));
         // Kept, not written into the FIFO nor over it.
