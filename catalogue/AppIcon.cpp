@@ -1,5 +1,8 @@
 #include "catalogue/AppIcon.h"
 
+#include "platform/files/RegularFile.h"
+
+#include <QBuffer>
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QMutex>
@@ -16,6 +19,9 @@ struct AppIcon::Source {
 };
 
 namespace {
+
+// The largest .icns holds a few megabytes of PNG.
+constexpr qint64 maxIconFileBytes = 32 * 1024 * 1024;
 
 // Pixel side of the images in an .icns file, by element type; the ICNS reader
 // does not report sizes, only the type as its sub-type.
@@ -74,7 +80,13 @@ void jumpToNearestImage(QImageReader &reader, int side)
 
 QImage decodeFile(const QString &path, QSize size)
 {
-    QImageReader reader(path);
+    // Read whole first: a FIFO or a device in a bundle would block the reader.
+    std::optional<QByteArray> bytes = RegularFile::read(path, maxIconFileBytes);
+    if (!bytes)
+        return {};
+    QBuffer buffer(&*bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     jumpToNearestImage(reader, qMax(size.width(), size.height()));
     if (reader.supportsOption(QImageIOHandler::ScaledSize))
         reader.setScaledSize(size);

@@ -2,6 +2,7 @@
 
 #include "platform/BundleReader.h"
 #include "platform/StandardLocations.h"
+#include "platform/bundles/BundleIndex.h"
 
 #include <QCollator>
 #include <QDir>
@@ -81,6 +82,8 @@ QList<InstalledApp> scan(const QStringList &roots)
                 continue;
             const QString path = root + QLatin1Char('/') + entry;
             const std::optional<Bundle> bundle = openBundle(path);
+            // Launches look identifiers up there instead of reading bundles again.
+            BundleIndex::shared().remember(path, bundle ? bundle->bundleIdentifier : std::nullopt);
             if (!bundle || !bundle->bundleIdentifier)
                 continue;
             const QString &identifier = *bundle->bundleIdentifier;

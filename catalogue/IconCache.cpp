@@ -1,13 +1,16 @@
 #include "catalogue/IconCache.h"
 
 #include "platform/StandardLocations.h"
+#include "platform/files/RegularFile.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cstdio>
 
 namespace IconCache {
 
@@ -32,13 +35,8 @@ std::optional<QByteArray> read(const QString &bundleID)
     const std::optional<QString> path = filePath(bundleID);
     if (!path)
         return std::nullopt;
-    QFile file(*path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    // A link would serve some other file's bytes as the icon.
+    return RegularFile::read(*path, maxFileBytes, RegularFile::Links::refuse);
 }
 
 void write(const QString &bundleID, const QByteArray &png)
@@ -46,11 +44,13 @@ void write(const QString &bundleID, const QByteArray &png)
     const std::optional<QString> path = filePath(bundleID);
     if (!path)
         return;
-    QSaveFile file(*path);
-    if (!file.open(QIODevice::WriteOnly))
+    // A new file made beside it and renamed over the name: a link there is
+    // replaced itself, never followed to its target.
+    QTemporaryFile file(*path + QStringLiteral(".XXXXXX"));
+    if (!file.open() || file.write(png) != png.size() || !file.flush())
         return;
-    file.write(png);
-    file.commit();
+    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(*path).constData()) == 0)
+        file.setAutoRemove(false);
 }
 
 std::optional<QByteArray> renderPng(const AppIcon &icon)

@@ -21,9 +21,12 @@ QString directory();
 // outside the folder (a path separator, NUL, "." or "..").
 std::optional<QString> filePath(const QString &bundleID);
 
-// The whole file, or nothing.
+// A 128 x 128 PNG is tens of kilobytes; a file far larger is not one.
+constexpr qint64 maxFileBytes = 4 * 1024 * 1024;
+
+// The whole file, or nothing (also for a link or a special file).
 std::optional<QByteArray> read(const QString &bundleID);
-// Replaces the file atomically; failures are ignored.
+// Replaces the file atomically inside the folder; failures are ignored.
 void write(const QString &bundleID, const QByteArray &png);
 
 // `icon` drawn to fill a 128 x 128 canvas over nothing, as PNG bytes.

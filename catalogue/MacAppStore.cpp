@@ -9,6 +9,7 @@
 #include <QtConcurrent/QtConcurrent>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -147,9 +148,21 @@ void MacAppStore::loadSelections()
     if (!stored)
         return;
     // An undecodable value gives no selection and stays stored until the next save.
-    const std::optional<QList<AppSelection>> selections = decodeAppSelections(*stored);
+    std::optional<QList<AppSelection>> selections = decodeAppSelections(*stored);
     if (!selections)
         return;
+    if (selections->size() > maxSelectedApps) {
+        // Only a hand-edited or hostile file holds more than the grid can.
+        std::stable_sort(selections->begin(), selections->end(),
+                         [](const AppSelection &a, const AppSelection &b) { return a.gridIndex < b.gridIndex; });
+        const QByteArray line = QStringLiteral("[Selections] %1 stored, the first %2 by gridIndex loaded\n")
+                                    .arg(selections->size())
+                                    .arg(maxSelectedApps)
+                                    .toUtf8();
+        std::fputs(line.constData(), stdout);
+        std::fflush(stdout);
+        selections->resize(maxSelectedApps);
+    }
 
     QList<AppItem> apps;
     apps.reserve(selections->size());

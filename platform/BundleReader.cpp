@@ -1,7 +1,9 @@
 #include "platform/BundleReader.h"
 
+#include "platform/bundles/PlistBounds.h"
+#include "platform/files/RegularFile.h"
+
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 #include <QVariantList>
 #include <QXmlStreamReader>
@@ -13,10 +15,7 @@
 
 namespace {
 
-// An Info.plist is a few kilobytes; anything this large is not one.
-constexpr qint64 maxInfoPlistBytes = 8 * 1024 * 1024;
-// Deeper nesting than this is not a real Info.plist; it would only cost stack.
-constexpr int maxDepth = 64;
+constexpr int maxDepth = PlistBounds::maxDepth;
 
 struct PlistDeleter {
     void operator()(plist_t node) const { plist_free(node); }
@@ -124,17 +123,17 @@ QVariantMap readXmlPlist(const QByteArray &bytes)
 // file is missing, unreadable or not a dictionary.
 QVariantMap readInfoDictionary(const QString &plistPath)
 {
-    QFile file(plistPath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxInfoPlistBytes)
-        return {};
-    return parseInfoPlist(file.readAll());
+    const std::optional<QByteArray> bytes = RegularFile::read(plistPath, PlistBounds::maxBytes);
+    return bytes ? parseInfoPlist(*bytes) : QVariantMap();
 }
 
 } // namespace
 
 QVariantMap parseInfoPlist(const QByteArray &bytes)
 {
-    if (bytes.isEmpty() || bytes.size() > maxInfoPlistBytes)
+    // Refused before the library builds anything: such a bundle is one
+    // without an identifier.
+    if (bytes.isEmpty() || PlistBounds::check(bytes) != PlistBounds::Verdict::fits)
         return {};
     plist_t root = nullptr;
     plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root);

@@ -2,6 +2,7 @@
 
 #include "platform/BundleReader.h"
 #include "platform/StandardLocations.h"
+#include "platform/bundles/BundleIndex.h"
 #include "platform/X11Desktop.h"
 
 #include <QDir>
@@ -143,20 +144,9 @@ std::optional<QString> LinuxApplicationServices::ownBundleIdentifier()
 
 std::optional<QString> LinuxApplicationServices::urlForApplication(const QString &bundleIdentifier)
 {
-    // The catalogue's scan roots, in its order, without descending.
-    for (const QString &root : StandardLocations::applicationRoots()) {
-        const QStringList entries = QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                                         QDir::Name);
-        for (const QString &entry : entries) {
-            if (!entry.endsWith(QStringLiteral(".app")))
-                continue;
-            const QString path = root + u'/' + entry;
-            const std::optional<Bundle> bundle = openBundle(path);
-            if (bundle && bundle->bundleIdentifier == bundleIdentifier)
-                return path;
-        }
-    }
-    return std::nullopt;
+    // The catalogue's scan roots, in its order, without descending; bundles
+    // the scan has read are not read again.
+    return BundleIndex::shared().pathFor(bundleIdentifier, StandardLocations::applicationRoots());
 }
 
 void LinuxApplicationServices::openApplication(

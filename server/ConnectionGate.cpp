@@ -115,7 +115,7 @@ void ConnectionGate::allow(const QString &address)
     m_log.write(QStringLiteral("[Server] Phone at %1 allowed").arg(address));
     if (m_settings)
         m_settings->approve(address);
-    connection->setReadAheadLimit(0);
+    connection->setReadAheadLimit(TDConnection::readBufferBytes);
     emit admitted(connection);
 }
 

@@ -32,6 +32,8 @@ TDConnection::TDConnection(QTcpSocket *socket, QObject *parent)
 {
     d->socket = socket;
     socket->setParent(this);
+    socket->setReadBufferSize(readBufferBytes);
+    connect(socket, &QTcpSocket::bytesWritten, this, &TDConnection::bytesWritten);
     // Qt reports the peer's close as an error; here it is the end of the stream.
     connect(socket, &QTcpSocket::readyRead, this, [this] { deliverReceive(); });
     connect(socket, &QTcpSocket::readChannelFinished, this, [this] { peerClosed(); });
@@ -118,6 +120,19 @@ void TDConnection::send(const QByteArray &bytes)
     case State::cancelled:
         break;
     }
+}
+
+qint64 TDConnection::bytesToWrite() const
+{
+    qint64 queued = d->socket->bytesToWrite();
+    for (const QByteArray &bytes : d->queuedSends)
+        queued += bytes.size();
+    return queued;
+}
+
+qint64 TDConnection::bytesAvailable() const
+{
+    return d->socket->bytesAvailable();
 }
 
 void TDConnection::receive(int minimumIncompleteLength, int maximumLength, ReceiveCompletion completion)

@@ -39,12 +39,20 @@ public:
 
     // Where the connection comes from (or goes to).
     QHostAddress peerAddress() const;
-    // At most `bytes` received are read ahead and kept until asked for (0: no
-    // bound); beyond that the peer's bytes wait in TCP.
+    // At most `bytes` received are read ahead and kept until asked for
+    // (readBufferBytes unless changed); beyond that the peer's bytes wait in TCP.
     void setReadAheadLimit(qint64 bytes);
 
     // Queue bytes for sending; dropped silently once failed or cancelled.
     void send(const QByteArray &bytes);
+    // Bytes queued by send that the peer has not taken yet.
+    qint64 bytesToWrite() const;
+    // Bytes read from the peer and held here until a receive takes them.
+    qint64 bytesAvailable() const;
+
+    // The socket reads no further ahead than this while nobody receives:
+    // beyond it the peer is held back by TCP's own flow control.
+    static constexpr qint64 readBufferBytes = 256 * 1024;
 
     // Deliver between minimumIncompleteLength and maximumLength bytes (or none
     // with isComplete/error), once. The completion runs as a later task on this
@@ -57,6 +65,8 @@ signals:
     void stateChanged(TDConnection::State state, const QString &error);
     // The peer closed the connection; also reported before start().
     void disconnected();
+    // Some queued bytes went out.
+    void bytesWritten();
 
 private:
     void setState(State state, const QString &error = {});

@@ -7,9 +7,10 @@ TDMessageStream::TDMessageStream(QObject *parent)
 {
 }
 
-void TDMessageStream::yield(TDMessage message)
+void TDMessageStream::yield(TDMessage message, qsizetype weight)
 {
-    m_pending.push_back(std::move(message));
+    m_pending.emplace_back(std::move(message), weight);
+    m_pendingWeight += weight;
     deliverLater();
 }
 
@@ -38,7 +39,8 @@ void TDMessageStream::deliver()
     // A consumer that has gone away takes nothing: the message waits for the next one.
     if (!context)
         return;
-    TDMessage message = std::move(m_pending.front());
+    TDMessage message = std::move(m_pending.front().first);
+    m_pendingWeight -= m_pending.front().second;
     m_pending.pop_front();
     // Runs in the consumer's thread; on the main thread that is a direct call.
     QMetaObject::invokeMethod(
@@ -46,4 +48,5 @@ void TDMessageStream::deliver()
             handler(std::move(message));
         },
         context->thread() == thread() ? Qt::DirectConnection : Qt::QueuedConnection);
+    emit taken();
 }

@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <functional>
+#include <utility>
 
 // The asynchronous message stream: unbounded, never finished, one consumer.
 // The producer yields; the consumer asks for the next message and is called
@@ -16,7 +17,9 @@ class TDMessageStream : public QObject {
 public:
     explicit TDMessageStream(QObject *parent = nullptr);
 
-    void yield(TDMessage message);
+    // `weight`: what the message stands for in memory (its frame's size), so
+    // the producer can hold back while much waits.
+    void yield(TDMessage message, qsizetype weight = 0);
 
     // Registers the single waiting consumer. `handler` runs later, in `context`'s
     // thread, with the oldest undelivered message; it is dropped with `context`.
@@ -25,12 +28,18 @@ public:
     void next(QObject *context, std::function<void(TDMessage)> handler);
 
     qsizetype pendingCount() const { return qsizetype(m_pending.size()); }
+    qsizetype pendingWeight() const { return m_pendingWeight; }
+
+signals:
+    // A message went to the consumer.
+    void taken();
 
 private:
     void deliverLater();
     void deliver();
 
-    std::deque<TDMessage> m_pending;
+    std::deque<std::pair<TDMessage, qsizetype>> m_pending;
+    qsizetype m_pendingWeight = 0;
     QPointer<QObject> m_waiterContext;
     std::function<void(TDMessage)> m_waiter;
     bool m_deliveryScheduled = false;

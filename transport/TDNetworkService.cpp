@@ -4,9 +4,13 @@
 
 #include <QMetaObject>
 
+#include <cstdio>
+
 TDNetworkService::TDNetworkService(QObject *parent)
     : QObject(parent)
 {
+    connect(&m_backPressure, &BackPressure::eased, this, &TDNetworkService::resumeReceiving);
+    connect(&m_backPressure, &BackPressure::stalled, this, &TDNetworkService::disconnectStalledPhone);
 }
 
 // The stream and the connection are children; neither is finished nor
@@ -15,8 +19,10 @@ TDNetworkService::~TDNetworkService() = default;
 
 TDMessageStream *TDNetworkService::messages()
 {
-    if (!m_messageContinuation)
+    if (!m_messageContinuation) {
         m_messageContinuation = new TDMessageStream(this);
+        m_backPressure.watchStream(m_messageContinuation);
+    }
     return m_messageContinuation;
 }
 
@@ -31,6 +37,17 @@ void TDNetworkService::send(const TDMessage &message)
     if (!writeFrameHeader(frame))
         return;
     m_connection->send(frame);
+    m_backPressure.noteSent();
+}
+
+qint64 TDNetworkService::bufferedBytes() const
+{
+    qint64 bytes = m_receiveBuffer.size();
+    if (m_messageContinuation)
+        bytes += m_messageContinuation->pendingWeight();
+    if (m_connection)
+        bytes += m_connection->bytesAvailable() + m_connection->bytesToWrite();
+    return bytes;
 }
 
 void TDNetworkService::receiveNext()
@@ -73,7 +90,9 @@ void TDNetworkService::setConnection(TDConnection *connection)
     m_connection = connection;
     if (connection)
         connection->setParent(this);
+    m_backPressure.watchConnection(connection);
     m_receiveBuffer.clear();
+    m_receiveHeld = m_endHeld = false;
 }
 
 void TDNetworkService::handleReceive(TDConnection *from, const QByteArray &content, bool isComplete,
@@ -87,19 +106,69 @@ void TDNetworkService::handleReceive(TDConnection *from, const QByteArray &conte
         m_receiveBuffer.append(content);
     processBuffer();
 
+    // While backed up the socket is left alone; TCP holds the phone back.
+    if (m_backPressure.isBackedUp()) {
+        (isComplete || error ? m_endHeld : m_receiveHeld) = true;
+        return;
+    }
     if (!isComplete && !error) {
         receiveNext();
         return;
     }
+    endReceiving();
+}
+
+void TDNetworkService::endReceiving()
+{
     setIsConnected(false);
     setConnection(nullptr);
 }
 
+void TDNetworkService::resumeReceiving()
+{
+    if (!m_receiveHeld && !m_endHeld)
+        return;
+    processBuffer();
+    if (m_backPressure.isBackedUp())
+        return;
+    if (std::exchange(m_endHeld, false)) {
+        endReceiving();
+        return;
+    }
+    m_receiveHeld = false;
+    receiveNext();
+}
+
+void TDNetworkService::disconnectStalledPhone(qint64 bytesWaiting)
+{
+    if (!m_connection)
+        return;
+    const QByteArray line = QStringLiteral("[Connection] Disconnected a phone that read nothing for %1 s "
+                                           "while %2 bytes waited to be sent")
+                                .arg(m_backPressure.stalledWriteLimit() / 1000.0)
+                                .arg(bytesWaiting)
+                                .toUtf8();
+    std::fputs(line.constData(), stdout);
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
+    m_connection->cancel();
+    // The held receive is armed again so that the chain ends as for any
+    // failed connection.
+    if (std::exchange(m_receiveHeld, false))
+        receiveNext();
+}
+
 void TDNetworkService::processBuffer()
 {
-    while (const std::optional<QByteArrayView> body = m_receiveBuffer.nextFrame()) {
+    // Frames beyond the bounds stay uncut in the buffer until the
+    // consumer or the phone catches up.
+    while (!m_backPressure.isBackedUp()) {
+        const std::optional<QByteArrayView> body = m_receiveBuffer.nextFrame();
+        if (!body)
+            break;
+        const qsizetype weight = FrameBuffer::headerSize + body->size();
         std::optional<TDMessage> message = decodeMessage(*body);
         if (message && m_messageContinuation)
-            m_messageContinuation->yield(std::move(*message));
+            m_messageContinuation->yield(std::move(*message), weight);
     }
 }

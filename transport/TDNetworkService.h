@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/TDMessage.h"
+#include "transport/BackPressure.h"
 #include "transport/FrameBuffer.h"
 #include "transport/TDConnection.h"
 #include "transport/TDMessageStream.h"
@@ -30,6 +31,11 @@ public:
     void send(const TDMessage &message);
     void receiveNext();
 
+    // Bytes this link holds for the current phone: unread in the socket, in
+    // the receive buffer, decoded and waiting, and waiting to be written.
+    qint64 bufferedBytes() const;
+    BackPressure &backPressure() { return m_backPressure; }
+
 signals:
     void isConnectedChanged();
 
@@ -47,11 +53,21 @@ protected:
     void handleReceive(TDConnection *from, const QByteArray &content, bool isComplete,
                        const std::optional<QString> &error);
     void processBuffer();
+    // Takes up frames and receives held back while the link was backed up.
+    void resumeReceiving();
     const FrameBuffer &receiveBuffer() const { return m_receiveBuffer; }
 
 private:
+    // The end of the receive chain (peer closed, or a receive failed).
+    void endReceiving();
+    void disconnectStalledPhone(qint64 bytesWaiting);
+
     bool m_isConnected = false;
     QPointer<TDConnection> m_connection;
     FrameBuffer m_receiveBuffer;
     TDMessageStream *m_messageContinuation = nullptr;
+    BackPressure m_backPressure;
+    // Held back: the next receive, or the end of the chain behind waiting frames.
+    bool m_receiveHeld = false;
+    bool m_endHeld = false;
 };
