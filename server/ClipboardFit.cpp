@@ -49,7 +49,9 @@ std::optional<FittedImage> fitImage(const QImage &image, qsizetype knownPngSize)
 {
     const qsizetype budget = maxPngBytes();
     std::optional<QByteArray> png;
-    qsizetype encoded = knownPngSize;
+    // Other programs write smaller files than our fast encoder; aim by what
+    // ours would make of the whole image.
+    qsizetype encoded = knownPngSize + knownPngSize / 4;
     if (knownPngSize <= budget) {
         png = png::encode(image);
         if (!png)
@@ -60,7 +62,7 @@ std::optional<FittedImage> fitImage(const QImage &image, qsizetype knownPngSize)
     double scale = 1.0;
     while (encoded > budget) {
         // A PNG's size goes roughly with its pixel count; aim a little under.
-        scale *= std::min(0.9, std::sqrt(double(budget) / double(encoded)) * 0.95);
+        scale *= std::min(0.95, std::sqrt(double(budget) / double(encoded)) * 0.95);
         const QSize target = (QSizeF(image.size()) * scale).toSize().expandedTo(QSize(1, 1));
         if (target == scaled.size())
             return std::nullopt;
