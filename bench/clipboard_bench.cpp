@@ -64,7 +64,7 @@ QImage screenshotLike()
         painter.fillRect(window, QColor::fromHsv(random.bounded(360), 30, 240));
         painter.fillRect(window.x(), window.y(), window.width(), 28, QColor(60, 60, 70));
         for (int y = window.y() + 48; y < window.bottom(); y += 18)
-            painter.drawText(window.x() + 8, y, QStringLiteral("Line %1 of a document in a window").arg(y));
+            painter.drawText(window.x() + 8, y, QStringLiteral("Line %1 of a document").arg(y));
     }
     return image;
 }
@@ -78,7 +78,8 @@ QImage photoLike()
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
             const int n = int(random.bounded(12u));
-            line[x] = qRgb((x / 17 + y / 29 + n) & 255, (120 + y / 13 + n) & 255, (200 - x / 23 + n) & 255);
+            line[x] = qRgb((x / 17 + y / 29 + n) & 255, (120 + y / 13 + n) & 255,
+                           (200 - x / 23 + n) & 255);
         }
     }
     return image;
@@ -164,7 +165,8 @@ Sample measure(int fd, FrameBuffer &buffer, int runs)
             const double cpuStart = cpuMs();
             ::write(fd, request.constData(), size_t(request.size()));
             body = nextBody(fd, buffer);
-            times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            const std::chrono::duration<double, std::milli> wall = Clock::now() - start;
+            times.push_back(wall.count());
             cpu.push_back(cpuMs() - cpuStart);
         }
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit);
@@ -175,7 +177,8 @@ Sample measure(int fd, FrameBuffer &buffer, int runs)
     std::sort(cpu.begin(), cpu.end());
     const std::optional<TDMessage> reply = decodeMessage(body);
     const auto *image = reply ? reply->get<td::ClipboardImagePayload>() : nullptr;
-    const QSize size = image ? QImage::fromData(QByteArray::fromBase64(image->data.toLatin1())).size() : QSize();
+    const QSize size =
+        image ? QImage::fromData(QByteArray::fromBase64(image->data.toLatin1())).size() : QSize();
     return {times[times.size() / 2], cpu[cpu.size() / 2], body.size(), size};
 }
 

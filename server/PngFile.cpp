@@ -89,7 +89,8 @@ std::optional<QByteArray> encode(const QImage &image)
     if (isDeep(image))
         return encodeWithQt(image);
     const bool alpha = image.hasAlphaChannel();
-    const QImage rgb = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    const QImage rgb =
+        image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     QByteArray bytes;
     // Room for a screenshot's file at once, rather than growing step by step.
     bytes.reserve(qsizetype(rgb.sizeInBytes() / 4));
