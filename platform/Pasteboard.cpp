@@ -10,6 +10,7 @@ namespace {
 struct MimeType {
     QString mime;
     const char *imageFormat;
+    int quality = -1;
 };
 
 std::optional<MimeType> mimeTypeOf(const QString &type)
@@ -17,7 +18,8 @@ std::optional<MimeType> mimeTypeOf(const QString &type)
     if (type == Pasteboard::typeTIFF)
         return MimeType{QStringLiteral("image/tiff"), "TIFF"};
     if (type == Pasteboard::typePNG)
-        return MimeType{QStringLiteral("image/png"), "PNG"};
+        // Deflate's fastest level: the default takes seconds for a photo.
+        return MimeType{QStringLiteral("image/png"), "PNG", 85};
     return std::nullopt;
 }
 
@@ -55,7 +57,8 @@ std::optional<QByteArray> QtPasteboard::data(const QString &type)
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        if (qvariant_cast<QImage>(contents->imageData()).save(&buffer, mime->imageFormat))
+        const QImage image = qvariant_cast<QImage>(contents->imageData());
+        if (image.save(&buffer, mime->imageFormat, mime->quality))
             return bytes;
     }
     return std::nullopt;

@@ -45,6 +45,15 @@ size_t plainPrefix(const char *data, size_t size)
     return i;
 }
 
+// What appendEscape writes for `c`: a short escape or \u00XX.
+qsizetype escapedLength(char c)
+{
+    switch (c) {
+    case '"': case '\\': case '\b': case '\f': case '\n': case '\r': case '\t': return 2;
+    default: return 6;
+    }
+}
+
 void appendEscape(QByteArray &out, char c)
 {
     switch (c) {
@@ -94,6 +103,28 @@ void appendJsonString(QByteArray &out, QByteArrayView utf8)
 void appendJsonString(QByteArray &out, QStringView text)
 {
     appendJsonString(out, QByteArrayView(text.toUtf8()));
+}
+
+qsizetype jsonStringPrefixFitting(QByteArrayView utf8, qsizetype maxBytes)
+{
+    const char *data = utf8.data();
+    qsizetype taken = 0;
+    qsizetype room = maxBytes;
+    while (taken < utf8.size()) {
+        const qsizetype plain = qsizetype(plainPrefix(data + taken, size_t(utf8.size() - taken)));
+        if (plain >= room)
+            return taken + room;
+        taken += plain;
+        room -= plain;
+        if (taken == utf8.size())
+            break;
+        const qsizetype escape = escapedLength(data[taken]);
+        if (escape > room)
+            return taken;
+        ++taken;
+        room -= escape;
+    }
+    return taken;
 }
 
 void appendJsonFloat(QByteArray &out, float value)

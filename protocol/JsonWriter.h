@@ -17,6 +17,10 @@ void reserveExtra(QByteArray &out, qsizetype extra);
 void appendJsonString(QByteArray &out, QByteArrayView utf8);
 void appendJsonString(QByteArray &out, QStringView text);
 
+// How many leading bytes of `utf8` appendJsonString can write in at most
+// `maxBytes`, quotes not counted. The cut may fall inside a character.
+qsizetype jsonStringPrefixFitting(QByteArrayView utf8, qsizetype maxBytes);
+
 // The shortest text that reads back as the same single-precision value.
 // The value must be finite.
 void appendJsonFloat(QByteArray &out, float value);

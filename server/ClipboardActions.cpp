@@ -4,8 +4,9 @@
 #include "platform/Pasteboard.h"
 #include "platform/ScreenCapture.h"
 #include "platform/StandardLocations.h"
+#include "server/ClipboardFit.h"
+#include "server/PngFile.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QImage>
@@ -13,9 +14,6 @@
 #include <QThreadPool>
 
 namespace {
-
-// The quality Qt's PNG writer takes for a compression factor of 0.85.
-constexpr int pngQuality = 85;
 
 // Strict standard base64: the alphabet with "=" padding, nothing else.
 std::optional<QByteArray> decodeBase64(QStringView text)
@@ -53,21 +51,22 @@ std::optional<QImage> decodeImage(QStringView base64)
     return image;
 }
 
-std::optional<QByteArray> encodePNG(const QImage &image)
+TDMessage imagePayload(const QByteArray &png)
 {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG", pngQuality))
-        return std::nullopt;
-    return png;
+    return td::ClipboardImagePayload{QString::fromLatin1(png.toBase64())};
+}
+
+QString sizeText(QSize size)
+{
+    return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
 }
 
 } // namespace
 
 ClipboardActions::ClipboardActions(Pasteboard &pasteboard, ScreenCapture &screenCapture,
-                                   FileViewer &fileViewer, QObject *parent)
-    : QObject(parent), m_pasteboard(pasteboard), m_screenCapture(screenCapture), m_fileViewer(fileViewer)
+                                   FileViewer &fileViewer, ActionLog log, QObject *parent)
+    : QObject(parent), m_pasteboard(pasteboard), m_screenCapture(screenCapture),
+      m_fileViewer(fileViewer), m_log(std::move(log))
 {
 }
 
@@ -94,17 +93,52 @@ void ClipboardActions::receiveTextPayload(const QString &text)
 
 TDMessage ClipboardActions::sendClipboard()
 {
+    if (std::optional<TDMessage> image = clipboardImage())
+        return std::move(*image);
+    return clipboardText();
+}
+
+std::optional<TDMessage> ClipboardActions::clipboardImage()
+{
+    // PNG bytes that fit go out as they are: they already are the image at
+    // its own size, and encoding it again costs more than all the rest.
+    const std::optional<QByteArray> png = m_pasteboard.data(Pasteboard::typePNG);
+    const bool pngIsWhole = png && png::wellFormedSize(*png);
+    if (pngIsWhole && png->size() <= clipboardfit::maxPngBytes())
+        return imagePayload(*png);
+
     for (const QString &type : {Pasteboard::typeTIFF, Pasteboard::typePNG}) {
-        const std::optional<QByteArray> bytes = m_pasteboard.data(type);
+        const bool isPng = type == Pasteboard::typePNG;
+        const std::optional<QByteArray> bytes = isPng ? png : m_pasteboard.data(type);
         if (!bytes)
             continue;
         const QImage image = QImage::fromData(*bytes);
         if (image.isNull())
             continue;
-        if (const std::optional<QByteArray> png = encodePNG(image))
-            return td::ClipboardImagePayload{QString::fromLatin1(png->toBase64())};
+        const std::optional<clipboardfit::FittedImage> fitted =
+            clipboardfit::fitImage(image, isPng && pngIsWhole ? png->size() : 0);
+        if (!fitted)
+            continue;
+        if (fitted->size != image.size())
+            m_log.write(QStringLiteral("[Clipboard] Image %1 too large for one message to the "
+                                       "phone, sent at %2")
+                            .arg(sizeText(image.size()), sizeText(fitted->size)));
+        return imagePayload(fitted->png);
     }
-    return td::ClipboardPayload{m_pasteboard.string().value_or(QString())};
+    return std::nullopt;
+}
+
+TDMessage ClipboardActions::clipboardText()
+{
+    QString text = m_pasteboard.string().value_or(QString());
+    if (std::optional<QString> cut = clipboardfit::cutToFit(text)) {
+        m_log.write(QStringLiteral("[Clipboard] Text of %1 bytes too long for one message to the "
+                                   "phone, sent its first %2 bytes")
+                        .arg(text.toUtf8().size())
+                        .arg(cut->toUtf8().size()));
+        text = std::move(*cut);
+    }
+    return td::ClipboardPayload{text};
 }
 
 QString ClipboardActions::screenshotPath(const QString &home, qint64 msecsSinceEpoch)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/TDMessage.h"
+#include "server/ActionLog.h"
 
 #include <QObject>
 #include <QString>
@@ -19,14 +20,15 @@ public:
 
     // The platform services must outlive any capture started here.
     ClipboardActions(Pasteboard &pasteboard, ScreenCapture &screenCapture, FileViewer &fileViewer,
-                     QObject *parent = nullptr);
+                     ActionLog log = ActionLog(), QObject *parent = nullptr);
 
     // clipboardImagePayload: an image file in base64. Anything that is not
     // one leaves the clipboard as it was.
     void receiveImagePayload(const QString &data);
     // clipboardPayload: a text, or "[IMAGE]" and an image's base64.
     void receiveTextPayload(const QString &text);
-    // The answer to requestClipboard: the clipboard's image as PNG, else its text.
+    // The answer to requestClipboard: the clipboard's image as PNG, else its
+    // text, either made to fit one frame (and a line logged when it had to be).
     TDMessage sendClipboard();
 
     // Captures the screen into a new file on the Desktop, in the background,
@@ -41,7 +43,11 @@ public:
     static QString screenshotPath(const QString &home, qint64 msecsSinceEpoch);
 
 private:
+    std::optional<TDMessage> clipboardImage();
+    TDMessage clipboardText();
+
     Pasteboard &m_pasteboard;
     ScreenCapture &m_screenCapture;
     FileViewer &m_fileViewer;
+    ActionLog m_log;
 };

@@ -34,6 +34,12 @@ MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QO
     m_guard = std::make_unique<PairingGuard>(log);
     m_gate->setNotifications(m_platform.notifications);
     connect(m_gate.get(), &ConnectionGate::admitted, this, &MacServerService::adoptConnection);
+    // One pending retry at most, also when the window starts the server
+    // meanwhile; precise, as coarse timers fire up to 5 % early.
+    m_listenerRetry.setSingleShot(true);
+    m_listenerRetry.setTimerType(Qt::PreciseTimer);
+    m_listenerRetry.setInterval(listenerRetryMs);
+    connect(&m_listenerRetry, &QTimer::timeout, this, &MacServerService::startListening);
 }
 
 MacServerService::~MacServerService() = default;
@@ -88,9 +94,10 @@ void MacServerService::startListening()
     m_listener.reset();
     std::unique_ptr<TcpListener> listener = TcpListener::create(m_port);
     if (!listener) {
-        QTimer::singleShot(listenerRetryMs, this, &MacServerService::startListening);
+        m_listenerRetry.start();
         return;
     }
+    m_listenerRetry.stop();
     m_listener = std::move(listener);
 
     if (m_platform.advertiser)
@@ -115,6 +122,9 @@ void MacServerService::handleListenerState(TcpListener::State state)
         if (m_platform.advertiser)
             m_platform.advertiser->withdraw();
         setServerState(ServerState::stopped);
+        // A listener that stops accepting (out of descriptors, say) would
+        // otherwise leave the phone shut out until the window is shown again.
+        m_listenerRetry.start();
         break;
     case TcpListener::State::ready:
         setServerState(ServerState::advertising);
@@ -133,6 +143,10 @@ void MacServerService::adoptConnection(TDConnection *newConnection)
             m_log.write(QStringLiteral("[Server] Phone at %1 replaced by a new connection")
                             .arg(m_phoneAddress));
         previous->cancel();
+        // Its cancelled report is ignored below, so stop the updates here:
+        // they resume when the new phone pairs.
+        if (m_runningAppsTimer)
+            m_runningAppsTimer->stop();
     }
     m_log.write(QStringLiteral("[Server] Phone connected from %1").arg(address));
     m_guard->begin(address);
@@ -222,6 +236,7 @@ QTimer *MacServerService::restartTimer(QTimer *old, int intervalMs,
         old->deleteLater();
     }
     auto *timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(intervalMs);
     connect(timer, &QTimer::timeout, this, handler);
     timer->start();
@@ -233,7 +248,8 @@ void MacServerService::sendAppList()
     if (!isConnected())
         return;
     send(td::AppListUpdate{m_appStore.selectedApps()});
-    QTimer::singleShot(runningAppsAfterListMs, this, &MacServerService::sendRunningAppsNow);
+    QTimer::singleShot(runningAppsAfterListMs, Qt::PreciseTimer, this,
+                       &MacServerService::sendRunningAppsNow);
 }
 
 MacServerService::RunningAppsSnapshot MacServerService::gatherRunningApps() const

@@ -110,6 +110,7 @@ private:
     quint16 m_port = defaultPort;
     std::function<quint64()> m_randomWord;
     bool m_messageLoopRunning = false;
+    QTimer m_listenerRetry;
     std::unique_ptr<QuickActions> m_quickActions;
     std::unique_ptr<AppControl> m_appControl;
     std::unique_ptr<ClipboardActions> m_clipboard;

@@ -34,6 +34,9 @@ void TDNetworkService::send(const TDMessage &message)
     QByteArray frame(FrameBuffer::headerSize, Qt::Uninitialized);
     if (!appendEncodedMessage(frame, message))
         return;
+    // The phone drops a longer body as corrupt; it is not sent at all.
+    if (frame.size() - FrameBuffer::headerSize > FrameBuffer::maximumBodyLength)
+        return;
     if (!writeFrameHeader(frame))
         return;
     m_connection->send(frame);

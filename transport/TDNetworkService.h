@@ -28,6 +28,8 @@ public:
     // Created on first use; the same stream for the life of the service.
     TDMessageStream *messages();
 
+    // Frames and writes one message; one whose body exceeds what the phone
+    // reads (FrameBuffer::maximumBodyLength) is not sent.
     void send(const TDMessage &message);
     void receiveNext();
 

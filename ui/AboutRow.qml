@@ -17,7 +17,7 @@ Item {
         Symbol {
             anchors.centerIn: parent
             name: row.icon
-            size: 15
+            size: MacStyle.textSymbol
             color: Qt.rgba(1.0, 0.65, 0.25, 0.7)
         }
     }

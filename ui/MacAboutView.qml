@@ -16,7 +16,7 @@ Item {
         Symbol {
             Layout.alignment: Qt.AlignHCenter
             name: "macbook.and.iphone"
-            size: 54
+            size: MacStyle.aboutSymbol
             weight: "ultraLight"
             color: MacStyle.amber
         }

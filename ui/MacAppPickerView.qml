@@ -92,7 +92,7 @@ Item {
 
                 Symbol {
                     name: "magnifyingglass"
-                    size: 14
+                    size: MacStyle.searchSymbol
                     color: MacStyle.white(0.35)
                 }
 
@@ -126,7 +126,7 @@ Item {
                     objectName: "clearSearch"
                     visible: picker.searchText.length > 0
                     name: "xmark.circle.fill"
-                    size: 14
+                    size: MacStyle.textSymbol
                     color: MacStyle.white(0.3)
 
                     MouseArea {
@@ -148,7 +148,12 @@ Item {
             bottomMargin: 24
             model: apps
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+            // Shown only when there is something to scroll.
+            ScrollBar.vertical: ScrollBar {
+                objectName: "appListScrollBar"
+                policy: list.contentHeight + list.topMargin + list.bottomMargin > list.height
+                    ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+            }
 
             delegate: MacAppRow {
                 width: ListView.view.width - 32

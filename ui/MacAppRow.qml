@@ -77,7 +77,7 @@ Item {
         Symbol {
             anchors.centerIn: parent
             name: row.isSelected ? "checkmark" : "plus"
-            size: 11
+            size: MacStyle.markSymbol
             weight: "bold"
             color: row.isSelected ? MacStyle.amber : MacStyle.white(0.3)
         }

@@ -37,7 +37,7 @@ Item {
             Symbol {
                 anchors.centerIn: parent
                 name: MacTabs.symbolName(row.tab)
-                size: 15
+                size: MacStyle.navSymbol
                 weight: row.selected ? "semibold" : "regular"
                 color: row.selected ? MacStyle.amber : MacStyle.white(0.4)
             }

@@ -24,6 +24,9 @@ Item {
         shadowOffsetY: 4
     }
 
+    // Padded 14 all round, except that the four boxes (4 × 38 + 3 × 8 = 176)
+    // are wider than a 188-wide card leaves inside that: the sides give way
+    // equally, so the boxes keep their size and spacing and stay centred.
     Column {
         id: content
         anchors.centerIn: parent

@@ -4,8 +4,8 @@ import QtQuick.Controls
 import QtQuick.Layouts
 
 // The "On iPhone" page: the selection in slot order. Rows are dragged to a
-// new place and deleted with the Delete or Backspace key; both go to the
-// store, and the page redraws from the list it publishes.
+// new place and removed with their remove button or the Delete or Backspace
+// key; both go to the store, and the page redraws from the list it publishes.
 Item {
     id: page
     objectName: "selectedView"
@@ -38,7 +38,7 @@ Item {
                 color: MacStyle.titleAmber
             }
             Text {
-                text: "Drag to reorder"
+                text: "Drag to reorder, Delete to remove"
                 font.pixelSize: 11
                 color: MacStyle.white(0.3)
             }
@@ -56,7 +56,7 @@ Item {
                 Symbol {
                     anchors.horizontalCenter: parent.horizontalCenter
                     name: "iphone.slash"
-                    size: 34
+                    size: MacStyle.emptyStateSymbol
                     weight: "ultraLight"
                     color: MacStyle.white(0.2)
                 }
@@ -98,7 +98,13 @@ Item {
 
             function removeCurrent() {
                 if (currentIndex >= 0)
-                    selection.remove(currentIndex)
+                    removeAt(currentIndex)
+            }
+
+            // The highlight stays on the row that takes the removed one's place.
+            function removeAt(index) {
+                selection.remove(index)
+                currentIndex = Math.min(index, count - 1)
             }
 
             // A row whose top is at `top` lands on the nearest position.
@@ -113,6 +119,8 @@ Item {
                 dragTarget = -1
                 if (target !== from)
                     selection.move(from, target > from ? target + 1 : target)
+                // The highlight (and so Delete) follows the moved row.
+                currentIndex = target
             }
 
             // Rows between the dragged row's place and its target make room.
@@ -140,8 +148,13 @@ Item {
                 height: list.rowPitch
                 z: dragArea.drag.active ? 10 : 0 // above the rows it passes
 
+                HoverHandler {
+                    id: hover
+                }
+
                 Rectangle {
                     id: body
+                    z: 1 // its remove button above the row's drag area
                     width: slotRow.width
                     height: 50
                     y: 0.5
@@ -167,9 +180,12 @@ Item {
                             asynchronous: true
                         }
                         Column {
+                            Layout.fillWidth: true
                             spacing: 2
                             Text {
                                 objectName: "slotName"
+                                width: parent.width
+                                elide: Text.ElideRight
                                 text: slotRow.displayName
                                 font.pixelSize: 14
                                 font.weight: Font.DemiBold
@@ -182,7 +198,24 @@ Item {
                                 color: Qt.rgba(1.0, 0.65, 0.25, 0.6)
                             }
                         }
-                        Item { Layout.fillWidth: true }
+                        Symbol {
+                            objectName: "removeButton"
+                            visible: !dragArea.drag.active && (hover.hovered
+                                || (list.activeFocus && list.currentIndex === slotRow.index))
+                            name: "xmark.circle.fill"
+                            size: MacStyle.removeSymbol
+                            color: MacStyle.white(removeArea.containsMouse ? 0.75 : 0.45)
+                            Accessible.role: Accessible.Button
+                            Accessible.name: "Remove " + slotRow.displayName
+
+                            MouseArea {
+                                id: removeArea
+                                anchors.fill: parent
+                                anchors.margins: -4
+                                hoverEnabled: true
+                                onClicked: list.removeAt(slotRow.index)
+                            }
+                        }
                     }
                 }
 

@@ -26,7 +26,7 @@ Item {
             Symbol {
                 anchors.horizontalCenter: parent.horizontalCenter
                 name: "macbook.and.iphone"
-                size: 28
+                size: MacStyle.headerSymbol
                 weight: "ultraLight"
                 color: MacStyle.amber
             }

@@ -42,7 +42,7 @@ void SelectionPush::selectionChanged()
         return;
     // Tied to the server, not to this object: a send already scheduled still
     // happens when the page goes away meanwhile.
-    QTimer::singleShot(delayMs, m_server.data(), [server = m_server] {
+    QTimer::singleShot(delayMs, Qt::PreciseTimer, m_server.data(), [server = m_server] {
         if (server && server->isConnected())
             server->sendAppList();
     });

@@ -8,7 +8,7 @@ Canvas {
 
     property string name
     property color color: "white"
-    property real size: 13
+    property real size: MacStyle.textSymbol
     property string weight: "regular"
 
     readonly property real lineWidth: ({
