@@ -55,10 +55,10 @@ QQuickWindow *TendrilApp::showWindow()
         chooseSceneGraphBackend();
         m_engine = std::make_unique<QQmlApplicationEngine>();
         installTendrilUi(*m_engine);
-        m_engine->setInitialProperties({
-            {QStringLiteral("appStore"), QVariant::fromValue(m_appStore.get())},
-            {QStringLiteral("server"), QVariant::fromValue(m_server.get())},
-        });
+        QVariantMap properties = m_windowObjects;
+        properties.insert(QStringLiteral("appStore"), QVariant::fromValue(m_appStore.get()));
+        properties.insert(QStringLiteral("server"), QVariant::fromValue(m_server.get()));
+        m_engine->setInitialProperties(properties);
         m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tendril/Ui/MainWindow.qml")));
         const QList<QObject *> roots = m_engine->rootObjects();
         m_window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.first());
@@ -73,6 +73,17 @@ QQuickWindow *TendrilApp::showWindow()
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
         m_window->raise(); // nothing to raise off-screen
     return m_window;
+}
+
+void TendrilApp::activateWindow(const QString &activationToken)
+{
+    if (!activationToken.isEmpty()) {
+        // Read by the platform plugin when it asks the compositor for focus.
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+        qputenv("DESKTOP_STARTUP_ID", activationToken.toUtf8());
+    }
+    if (QQuickWindow *window = showWindow())
+        window->requestActivate();
 }
 
 void TendrilApp::onAppear()

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QVariantMap>
 
 #include <memory>
 
@@ -22,8 +23,15 @@ public:
     MacAppStore &appStore() const { return *m_appStore; }
     MacServerService &server() const { return *m_server; }
 
+    // Objects the window is handed besides the store and the server, by
+    // property name; to be set before the window is first shown.
+    void setWindowObject(const QString &name, QObject *object) { m_windowObjects.insert(name, QVariant::fromValue(object)); }
+
     // Creates the window on first use; later calls show the same window.
     QQuickWindow *showWindow();
+    // Shows and raises the window at another start's request; the token
+    // (Wayland activation or X11 startup id) lets it take the focus.
+    void activateWindow(const QString &activationToken);
     QQuickWindow *window() const { return m_window; }
 
 signals:
@@ -37,4 +45,5 @@ private:
     std::unique_ptr<MacServerService> m_server;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QPointer<QQuickWindow> m_window;
+    QVariantMap m_windowObjects;
 };

@@ -1,19 +1,16 @@
 #include "server/ActionLog.h"
 
-#include <cstdio>
+#include "server/LogCategories.h"
 
 namespace {
-void writeToStandardOutput(const QString &line)
+// The program's log output puts each message on one line of standard output.
+void writeToLog(const QString &line)
 {
-    // One fputs per line: stdio locks the stream, so lines from concurrent
-    // scripts never interleave.
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fputs(bytes.constData(), stdout);
-    std::fflush(stdout);
+    qCWarning(lcActions).noquote() << line;
 }
 } // namespace
 
-ActionLog::ActionLog() : m_sink(writeToStandardOutput) {}
+ActionLog::ActionLog() : m_sink(writeToLog) {}
 
 ActionLog::ActionLog(Sink sink) : m_sink(std::move(sink)) {}
 

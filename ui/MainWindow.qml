@@ -8,6 +8,8 @@ Window {
 
     required property var appStore
     required property var server
+    // The settings page's general switches; none in tests that do not need them.
+    property var generalSettings: null
 
     title: "Tendril"
     width: 640

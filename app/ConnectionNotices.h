@@ -1,0 +1,28 @@
+#pragma once
+
+#include "server/ServerState.h"
+
+#include <QObject>
+
+#include <functional>
+
+class MacServerService;
+class NotificationSender;
+
+// Tells the desktop user, by notification, when a phone pairs and when the
+// paired phone is replaced by another or its connection is lost, unless
+// `enabled` says no at that moment.
+class ConnectionNotices : public QObject {
+    Q_OBJECT
+public:
+    ConnectionNotices(MacServerService &server, NotificationSender &sender,
+                      std::function<bool()> enabled, QObject *parent = nullptr);
+
+private:
+    void onStateChanged();
+
+    MacServerService &m_server;
+    NotificationSender &m_sender;
+    std::function<bool()> m_enabled;
+    ServerState m_previous;
+};
