@@ -5,30 +5,39 @@
 
 ConnectionNotices::ConnectionNotices(MacServerService &server, NotificationSender &sender,
                                      std::function<bool()> enabled, QObject *parent)
-    : QObject(parent), m_server(server), m_sender(sender), m_enabled(std::move(enabled)),
-      m_previous(server.serverState())
+    : QObject(parent), m_server(server), m_sender(sender), m_enabled(std::move(enabled))
 {
     connect(&m_server, &MacServerService::serverStateChanged, this, &ConnectionNotices::onStateChanged);
+    connect(&m_server, &TDNetworkService::isConnectedChanged, this,
+            &ConnectionNotices::onConnectedChanged);
 }
 
 void ConnectionNotices::onStateChanged()
 {
-    const ServerState previous = std::exchange(m_previous, m_server.serverState());
-    const ServerState now = m_previous;
-    QString summary;
-    QString body;
+    const ServerState now = m_server.serverState();
     if (now == ServerState::paired) {
-        summary = QStringLiteral("iPhone paired");
-        body = QStringLiteral("The phone can now control this computer.");
-    } else if (previous == ServerState::paired && now == ServerState::connected) {
-        summary = QStringLiteral("iPhone replaced");
-        body = QStringLiteral("Another phone took over the connection; it must pair with the PIN.");
-    } else if (previous == ServerState::paired) {
-        summary = QStringLiteral("iPhone disconnected");
-        body = QStringLiteral("The paired phone's connection was lost.");
-    } else {
-        return;
+        m_phonePaired = true;
+        tell(QStringLiteral("iPhone paired"), QStringLiteral("The phone can now control this computer."));
+    } else if (m_phonePaired && now == ServerState::connected) {
+        m_phonePaired = false;
+        tell(QStringLiteral("iPhone replaced"),
+             QStringLiteral("Another phone took over the connection; it must pair with the PIN."));
+    } else if (m_phonePaired) {
+        onConnectedChanged();
     }
+}
+
+// A connection that ends by its receive chain leaves the state at paired.
+void ConnectionNotices::onConnectedChanged()
+{
+    if (!m_phonePaired || (m_server.isConnected() && m_server.serverState() == ServerState::paired))
+        return;
+    m_phonePaired = false;
+    tell(QStringLiteral("iPhone disconnected"), QStringLiteral("The paired phone's connection was lost."));
+}
+
+void ConnectionNotices::tell(const QString &summary, const QString &body)
+{
     if (m_enabled())
         m_sender.notify(summary, body);
 }

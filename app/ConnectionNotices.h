@@ -20,9 +20,12 @@ public:
 
 private:
     void onStateChanged();
+    void onConnectedChanged();
+    void tell(const QString &summary, const QString &body);
 
     MacServerService &m_server;
     NotificationSender &m_sender;
     std::function<bool()> m_enabled;
-    ServerState m_previous;
+    // A phone paired on the connection in use, and no notice of its end yet.
+    bool m_phonePaired = false;
 };

@@ -74,7 +74,10 @@ int runWindowed(int &argc, char **argv, const LaunchOptions &options)
     Services services(tendril.server());
     tendril.setWindowObject(QStringLiteral("generalSettings"), &services.settings);
     QObject::connect(instance, &SingleInstance::activationRequested, &tendril,
-                     &TendrilApp::activateWindow);
+                     [&tendril](const QString &token) {
+                         qCInfo(lcApp) << "Another start asked for the window";
+                         tendril.activateWindow(token);
+                     });
 
     TrayMenu tray(tendril.server());
     QObject::connect(&tray, &TrayMenu::showWindowRequested, &tendril, [&tendril] {

@@ -56,10 +56,9 @@ void TrayMenu::refresh()
     m_pin->setText(pin.isEmpty() ? QStringLiteral("PIN not drawn yet")
                                  : QStringLiteral("PIN %1").arg(pin));
     QString state;
-    if (m_server.serverState() == ServerState::paired)
-        state = QStringLiteral("iPhone paired");
-    else if (m_server.isConnected())
-        state = QStringLiteral("iPhone Connected");
+    if (m_server.isConnected())
+        state = m_server.serverState() == ServerState::paired ? QStringLiteral("iPhone paired")
+                                                               : QStringLiteral("iPhone Connected");
     else if (!m_server.listenerProblem().isEmpty())
         state = m_server.listenerProblem();
     else
