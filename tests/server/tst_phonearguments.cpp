@@ -30,8 +30,6 @@ private slots:
         const QString textPath = file("text.txt", "hello\n");
         const QString image = QString::fromLatin1(photo.toBase64());
 
-        QTest::newRow("plain words") << QStringList{"launchApp", "com.example.a"} << QByteArray()
-                                     << QStringList{"launchApp", "com.example.a"} << "";
         QTest::newRow("text file, one line break less") << QStringList{"launchApp", "@" + textPath}
                                                         << QByteArray() << QStringList{"launchApp", "hello"} << "";
         QTest::newRow("clipboard text kept whole") << QStringList{"clipboardPayload", "@" + textPath}
