@@ -1,11 +1,11 @@
 #include "app/ConnectionNotices.h"
 
-#include "platform/freedesktop/NotificationSender.h"
+#include "platform/DesktopNotifications.h"
 #include "server/MacServerService.h"
 
-ConnectionNotices::ConnectionNotices(MacServerService &server, NotificationSender &sender,
+ConnectionNotices::ConnectionNotices(MacServerService &server, DesktopNotifications &notifications,
                                      std::function<bool()> enabled, QObject *parent)
-    : QObject(parent), m_server(server), m_sender(sender), m_enabled(std::move(enabled))
+    : QObject(parent), m_server(server), m_notifications(notifications), m_enabled(std::move(enabled))
 {
     connect(&m_server, &MacServerService::serverStateChanged, this, &ConnectionNotices::onStateChanged);
     connect(&m_server, &TDNetworkService::isConnectedChanged, this,
@@ -39,5 +39,5 @@ void ConnectionNotices::onConnectedChanged()
 void ConnectionNotices::tell(const QString &summary, const QString &body)
 {
     if (m_enabled())
-        m_sender.notify(summary, body);
+        m_notifications.show(QStringLiteral("connection"), summary, body, {});
 }

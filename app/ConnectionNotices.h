@@ -7,15 +7,15 @@
 #include <functional>
 
 class MacServerService;
-class NotificationSender;
+class DesktopNotifications;
 
 // Tells the desktop user, by notification, when a phone pairs and when the
 // paired phone is replaced by another or its connection is lost, unless
-// `enabled` says no at that moment.
+// `enabled` says no at that moment. Each notice takes the place of the last.
 class ConnectionNotices : public QObject {
     Q_OBJECT
 public:
-    ConnectionNotices(MacServerService &server, NotificationSender &sender,
+    ConnectionNotices(MacServerService &server, DesktopNotifications &notifications,
                       std::function<bool()> enabled, QObject *parent = nullptr);
 
 private:
@@ -24,7 +24,7 @@ private:
     void tell(const QString &summary, const QString &body);
 
     MacServerService &m_server;
-    NotificationSender &m_sender;
+    DesktopNotifications &m_notifications;
     std::function<bool()> m_enabled;
     // A phone paired on the connection in use, and no notice of its end yet.
     bool m_phonePaired = false;

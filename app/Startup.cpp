@@ -4,17 +4,16 @@
 #include "app/CommandLine.h"
 #include "app/ConnectionNotices.h"
 #include "app/DisplayCheck.h"
-#include "app/GeneralSettings.h"
 #include "app/SingleInstance.h"
 #include "app/TendrilApp.h"
 #include "app/TrayMenu.h"
-#include "platform/UserDefaults.h"
-#include "platform/freedesktop/NotificationSender.h"
+#include "platform/Platform.h"
+#include "platform/freedesktop/AutostartEntry.h"
+#include "server/AppSettings.h"
 #include "server/LogCategories.h"
 #include "server/MacServerService.h"
 
 #include <QApplication>
-#include <QDBusConnection>
 #include <QTimer>
 
 namespace {
@@ -28,25 +27,24 @@ void nameTheProgram()
     QGuiApplication::setDesktopFileName(kDesktopId);
 }
 
-void applyLaunchOptions(MacServerService &server, const LaunchOptions &options)
+void applyLaunchOptions(TendrilApp &tendril, const LaunchOptions &options)
 {
-    server.setListeningPort(options.port);
-    server.setListenAddress(options.listenAddress);
+    tendril.server().setListeningPort(options.port);
+    tendril.server().setListenAddress(options.listenAddress);
+    tendril.settings().setRequireApprovalForRun(options.requireApproval);
+    tendril.settings().setAutostart(AutostartEntry(kDesktopId, QCoreApplication::applicationFilePath()));
 }
 
-// What both ways share: the settings, and the notices about the phone.
-struct Services {
-    std::unique_ptr<UserDefaults> defaults = standardUserDefaults();
-    GeneralSettings settings{*defaults,
-                             AutostartEntry(kDesktopId, QCoreApplication::applicationFilePath())};
-    NotificationSender sender{QDBusConnection::sessionBus()};
-    ConnectionNotices notices;
-
-    explicit Services(MacServerService &server)
-        : notices(server, sender, [this] { return settings.notificationsEnabled(); })
-    {
-    }
-};
+// Notices about the phone, as the settings allow.
+std::unique_ptr<ConnectionNotices> noticesFor(TendrilApp &tendril)
+{
+    DesktopNotifications *notifications = systemPlatform().notifications;
+    if (!notifications)
+        return nullptr;
+    AppSettings &settings = tendril.settings();
+    return std::make_unique<ConnectionNotices>(tendril.server(), *notifications,
+                                               [&settings] { return settings.notificationsEnabled(); });
+}
 
 } // namespace
 
@@ -70,9 +68,8 @@ int runWindowed(int &argc, char **argv, const LaunchOptions &options)
     }
 
     TendrilApp tendril;
-    applyLaunchOptions(tendril.server(), options);
-    Services services(tendril.server());
-    tendril.setWindowObject(QStringLiteral("generalSettings"), &services.settings);
+    applyLaunchOptions(tendril, options);
+    const std::unique_ptr<ConnectionNotices> notices = noticesFor(tendril);
     QObject::connect(instance, &SingleInstance::activationRequested, &tendril,
                      [&tendril](const QString &token) {
                          qCInfo(lcApp) << "Another start asked for the window";
@@ -103,8 +100,8 @@ int runHeadless(int &argc, char **argv, const LaunchOptions &options)
 
     TendrilApp tendril;
     MacServerService &server = tendril.server();
-    applyLaunchOptions(server, options);
-    Services services(server);
+    applyLaunchOptions(tendril, options);
+    const std::unique_ptr<ConnectionNotices> notices = noticesFor(tendril);
 
     // The PIN is said once a listener is up with it; the PINs drawn while
     // the port is taken are never usable.

@@ -3,6 +3,7 @@
 #include "app/SceneGraphBackend.h"
 
 #include "catalogue/MacAppStore.h"
+#include "server/AppSettings.h"
 #include "server/MacServerService.h"
 #include "ui/TendrilUi.h"
 
@@ -36,9 +37,11 @@ void useDarkPalette()
 
 TendrilApp::TendrilApp(QObject *parent)
     : QObject(parent)
+    , m_settings(std::make_unique<AppSettings>())
     , m_appStore(std::make_unique<MacAppStore>())
     , m_server(std::make_unique<MacServerService>(*m_appStore))
 {
+    m_server->setSettings(m_settings.get());
 }
 
 // The window goes first: its views still hold the server and the store.
@@ -55,10 +58,11 @@ QQuickWindow *TendrilApp::showWindow()
         chooseSceneGraphBackend();
         m_engine = std::make_unique<QQmlApplicationEngine>();
         installTendrilUi(*m_engine);
-        QVariantMap properties = m_windowObjects;
-        properties.insert(QStringLiteral("appStore"), QVariant::fromValue(m_appStore.get()));
-        properties.insert(QStringLiteral("server"), QVariant::fromValue(m_server.get()));
-        m_engine->setInitialProperties(properties);
+        m_engine->setInitialProperties({
+            {QStringLiteral("appStore"), QVariant::fromValue(m_appStore.get())},
+            {QStringLiteral("server"), QVariant::fromValue(m_server.get())},
+            {QStringLiteral("settings"), QVariant::fromValue(m_settings.get())},
+        });
         m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tendril/Ui/MainWindow.qml")));
         const QList<QObject *> roots = m_engine->rootObjects();
         m_window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.first());

@@ -2,10 +2,10 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QVariantMap>
 
 #include <memory>
 
+class AppSettings;
 class MacAppStore;
 class MacServerService;
 class QQmlApplicationEngine;
@@ -20,12 +20,9 @@ public:
     explicit TendrilApp(QObject *parent = nullptr);
     ~TendrilApp() override;
 
+    AppSettings &settings() const { return *m_settings; }
     MacAppStore &appStore() const { return *m_appStore; }
     MacServerService &server() const { return *m_server; }
-
-    // Objects the window is handed besides the store and the server, by
-    // property name; to be set before the window is first shown.
-    void setWindowObject(const QString &name, QObject *object) { m_windowObjects.insert(name, QVariant::fromValue(object)); }
 
     // Creates the window on first use; later calls show the same window.
     QQuickWindow *showWindow();
@@ -41,9 +38,9 @@ signals:
 private:
     void onAppear();
 
+    std::unique_ptr<AppSettings> m_settings; // first made, last gone: the server refers to it
     std::unique_ptr<MacAppStore> m_appStore;
     std::unique_ptr<MacServerService> m_server;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QPointer<QQuickWindow> m_window;
-    QVariantMap m_windowObjects;
 };

@@ -7,6 +7,7 @@
 #include "platform/LinuxScriptHost.h"
 #include "platform/Pasteboard.h"
 #include "platform/ScreenCapture.h"
+#include "platform/freedesktop/FreedesktopNotifications.h"
 
 Platform &systemPlatform()
 {
@@ -17,6 +18,7 @@ Platform &systemPlatform()
     static FreedesktopFileViewer fileViewer;
     static AvahiServiceAdvertiser advertiser;
     static LinuxComputerName computerName;
+    static FreedesktopNotifications notifications;
     static Platform platform{
         .applications = &applications,
         .scripts = &scripts,
@@ -25,6 +27,7 @@ Platform &systemPlatform()
         .fileViewer = &fileViewer,
         .advertiser = &advertiser,
         .computerName = &computerName,
+        .notifications = &notifications,
     };
     return platform;
 }

@@ -7,6 +7,7 @@ class ScreenCapture;
 class FileViewer;
 class ServiceAdvertiser;
 class ComputerName;
+class DesktopNotifications;
 
 // The platform services the server uses, each behind its own small interface.
 // Tests hand in fakes for what this machine cannot provide.
@@ -18,6 +19,7 @@ struct Platform {
     FileViewer *fileViewer = nullptr;
     ServiceAdvertiser *advertiser = nullptr;
     ComputerName *computerName = nullptr;
+    DesktopNotifications *notifications = nullptr;
 };
 
 // The implementations for the machine the program runs on; they live for the

@@ -17,6 +17,16 @@ std::optional<QByteArray> SettingsUserDefaults::data(const QString &key) const
 
 void SettingsUserDefaults::setData(const QString &key, const QByteArray &value)
 {
+    setValue(key, value);
+}
+
+QVariant SettingsUserDefaults::value(const QString &key) const
+{
+    return m_settings->value(key);
+}
+
+void SettingsUserDefaults::setValue(const QString &key, const QVariant &value)
+{
     m_settings->setValue(key, value);
     // Written through at once: the next start (or another store) reads the file.
     m_settings->sync();

@@ -2,6 +2,7 @@
 #include "server/AppControl.h"
 #include "server/ClipboardActions.h"
 #include "server/MacServerService.h"
+#include "server/PairingGuard.h"
 #include "server/QuickActions.h"
 
 #include <type_traits>
@@ -13,6 +14,8 @@ void MacServerService::sendClipboard()
 
 void MacServerService::handleMessage(const TDMessage &message)
 {
+    if (!m_guard->admits(message.kind(), m_serverState == ServerState::paired))
+        return;
     std::visit([this](const auto &m) {
         using M = std::decay_t<decltype(m)>;
         if constexpr (std::is_same_v<M, td::IPhoneHello>) {

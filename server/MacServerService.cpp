@@ -7,7 +7,10 @@
 #include "platform/ServiceAdvertiser.h"
 #include "server/AppControl.h"
 #include "server/ClipboardActions.h"
+#include "server/ConnectionGate.h"
 #include "server/LogCategories.h"
+#include "server/PairingGuard.h"
+#include "server/PeerAddress.h"
 #include "server/Pin.h"
 #include "server/QuickActions.h"
 
@@ -26,6 +29,12 @@ MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QO
                                                      *m_platform.screenCapture,
                                                      *m_platform.fileViewer))
 {
+    // The gate and the guard write through the server's log, which tests replace.
+    const ActionLog log([this](const QString &line) { m_log.write(line); });
+    m_gate = std::make_unique<ConnectionGate>(log);
+    m_guard = std::make_unique<PairingGuard>(log);
+    m_gate->setNotifications(m_platform.notifications);
+    connect(m_gate.get(), &ConnectionGate::admitted, this, &MacServerService::adoptConnection);
 }
 
 MacServerService::~MacServerService() = default;
@@ -61,9 +70,28 @@ void MacServerService::setListenerProblem(const QString &problem)
     emit listenerProblemChanged();
 }
 
-void MacServerService::startListening()
+void MacServerService::setSettings(AppSettings *settings)
+{
+    m_gate->setSettings(settings);
+    m_guard->setSettings(settings);
+}
+
+void MacServerService::setPhoneAddress(const QString &address)
+{
+    if (m_phoneAddress == address)
+        return;
+    m_phoneAddress = address;
+    emit phoneAddressChanged();
+}
+
+void MacServerService::redrawPin()
 {
     setPin(m_randomWord ? drawPin(m_randomWord) : drawPin());
+}
+
+void MacServerService::startListening()
+{
+    redrawPin();
 
     // A listener that failed may still hold the port; it is replaced anyway.
     m_listener.reset();
@@ -98,7 +126,7 @@ void MacServerService::startListening()
                 if (current == m_listener.get())
                     handleListenerState(state);
             }, Qt::QueuedConnection);
-    connect(current, &TcpListener::newConnection, this, &MacServerService::adoptConnection,
+    connect(current, &TcpListener::newConnection, m_gate.get(), &ConnectionGate::admit,
             Qt::QueuedConnection);
     current->start();
 }
@@ -121,8 +149,17 @@ void MacServerService::handleListenerState(TcpListener::State state)
 
 void MacServerService::adoptConnection(TDConnection *newConnection)
 {
-    if (TDConnection *previous = connection())
+    const QString address = peerAddressText(newConnection->peerAddress());
+    if (TDConnection *previous = connection()) {
+        const TDConnection::State state = previous->state();
+        if (state != TDConnection::State::failed && state != TDConnection::State::cancelled)
+            m_log.write(QStringLiteral("[Server] Phone at %1 replaced by a new connection")
+                            .arg(m_phoneAddress));
         previous->cancel();
+    }
+    m_log.write(QStringLiteral("[Server] Phone connected from %1").arg(address));
+    m_guard->begin(address);
+    setPhoneAddress(address);
     setConnection(newConnection);
     setServerState(ServerState::connected);
     connect(newConnection, &TDConnection::stateChanged, this,
@@ -147,6 +184,7 @@ void MacServerService::handleConnectionState(TDConnection *from, TDConnection::S
     case TDConnection::State::failed:
     case TDConnection::State::cancelled:
         setIsConnected(false);
+        setPhoneAddress({});
         setServerState(ServerState::advertising);
         if (m_runningAppsTimer)
             m_runningAppsTimer->stop();
@@ -176,10 +214,16 @@ void MacServerService::awaitNextMessage()
 
 void MacServerService::checkPairing(const QString &pin)
 {
-    if (pin == m_pin)
+    if (pin == m_pin) {
+        m_guard->pairingSucceeded();
         completePairing();
-    else
-        send(td::PairingRejected{});
+        return;
+    }
+    send(td::PairingRejected{});
+    if (m_guard->pairingFailed()) {
+        connection()->cancel();
+        redrawPin();
+    }
 }
 
 void MacServerService::completePairing()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server/ActionLog.h"
+#include "server/ConnectionGate.h"
 #include "server/ServerState.h"
 #include "server/TcpListener.h"
 #include "transport/TDNetworkService.h"
@@ -15,6 +17,8 @@ class MacAppStore;
 class QuickActions;
 class AppControl;
 class ClipboardActions;
+class AppSettings;
+class PairingGuard;
 struct Platform;
 
 // The desktop's one server: listener and advertisement, PIN, pairing,
@@ -24,6 +28,9 @@ class MacServerService : public TDNetworkService {
     Q_PROPERTY(ServerState serverState READ serverState NOTIFY serverStateChanged)
     Q_PROPERTY(QString pin READ pin NOTIFY pinChanged)
     Q_PROPERTY(QString listenerProblem READ listenerProblem NOTIFY listenerProblemChanged)
+    // The address of the phone on the current connection, as the log writes it.
+    Q_PROPERTY(QString phoneAddress READ phoneAddress NOTIFY phoneAddressChanged)
+    Q_PROPERTY(ConnectionGate *approvals READ approvals CONSTANT)
 public:
     static constexpr quint16 defaultPort = 57432;
     static constexpr int listenerRetryMs = 2000;
@@ -45,6 +52,14 @@ public:
     const QTimer *runningAppsTimer() const { return m_runningAppsTimer; }
     const QTimer *pingTimer() const { return m_pingTimer; }
     MacAppStore &appStore() const { return m_appStore; }
+    QString phoneAddress() const { return m_phoneAddress; }
+    ConnectionGate *approvals() const { return m_gate.get(); }
+
+    // Protected mode and the approved phones; without settings the server
+    // runs in the default mode.
+    void setSettings(AppSettings *settings);
+    // Where the connection and pairing lines go (standard output by default).
+    void setLog(ActionLog log) { m_log = std::move(log); }
 
     Q_INVOKABLE void startListening();
     Q_INVOKABLE void sendAppList();
@@ -70,11 +85,14 @@ signals:
     void serverStateChanged();
     void pinChanged();
     void listenerProblemChanged();
+    void phoneAddressChanged();
 
 private:
     void setServerState(ServerState state);
     void setPin(const QString &pin);
     void setListenerProblem(const QString &problem);
+    void redrawPin();
+    void setPhoneAddress(const QString &address);
     void runMessageLoop();
     void awaitNextMessage();
     void checkPairing(const QString &pin);
@@ -104,4 +122,9 @@ private:
     std::unique_ptr<QuickActions> m_quickActions;
     std::unique_ptr<AppControl> m_appControl;
     std::unique_ptr<ClipboardActions> m_clipboard;
+
+    ActionLog m_log;
+    QString m_phoneAddress;
+    std::unique_ptr<ConnectionGate> m_gate;
+    std::unique_ptr<PairingGuard> m_guard;
 };

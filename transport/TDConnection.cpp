@@ -36,6 +36,7 @@ TDConnection::TDConnection(QTcpSocket *socket, QObject *parent)
     connect(socket, &QTcpSocket::readyRead, this, [this] { deliverReceive(); });
     connect(socket, &QTcpSocket::readChannelFinished, this, [this] { peerClosed(); });
     connect(socket, &QTcpSocket::disconnected, this, [this] { peerClosed(); });
+    connect(socket, &QTcpSocket::disconnected, this, &TDConnection::disconnected);
     connect(socket, &QTcpSocket::connected, this, [this] {
         if (d->state == State::preparing)
             becomeReady();
@@ -91,6 +92,16 @@ void TDConnection::cancel()
     d->error = cancelledError;
     setState(State::cancelled);
     end();
+}
+
+QHostAddress TDConnection::peerAddress() const
+{
+    return d->socket->peerAddress();
+}
+
+void TDConnection::setReadAheadLimit(qint64 bytes)
+{
+    d->socket->setReadBufferSize(bytes);
 }
 
 void TDConnection::send(const QByteArray &bytes)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
@@ -36,6 +37,12 @@ public:
     // with an error.
     void cancel();
 
+    // Where the connection comes from (or goes to).
+    QHostAddress peerAddress() const;
+    // At most `bytes` received are read ahead and kept until asked for (0: no
+    // bound); beyond that the peer's bytes wait in TCP.
+    void setReadAheadLimit(qint64 bytes);
+
     // Queue bytes for sending; dropped silently once failed or cancelled.
     void send(const QByteArray &bytes);
 
@@ -48,6 +55,8 @@ public:
 signals:
     // Emitted once per state change; receivers are invoked as later tasks.
     void stateChanged(TDConnection::State state, const QString &error);
+    // The peer closed the connection; also reported before start().
+    void disconnected();
 
 private:
     void setState(State state, const QString &error = {});

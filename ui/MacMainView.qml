@@ -10,6 +10,8 @@ Item {
 
     required property var appStore
     required property var server
+    property var settings: null
+    readonly property var approvals: server ? server.approvals : null
 
     property int selectedTab: MacTabs.apps
     // Kept here so a search survives switching pages.
@@ -37,12 +39,41 @@ Item {
             color: MacStyle.hairline
         }
 
-        Loader {
-            id: page
-            objectName: "page"
+        ColumnLayout {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            sourceComponent: [pickerPage, selectedPage, aboutPage][mainView.selectedTab]
+            spacing: 0
+
+            // Phones held in protected mode ask here, whatever page is shown.
+            Column {
+                objectName: "approvalBanners"
+                Layout.fillWidth: true
+                Layout.leftMargin: 16
+                Layout.rightMargin: 16
+                Layout.topMargin: visible ? 12 : 0
+                spacing: 8
+                visible: pending.count > 0
+
+                Repeater {
+                    id: pending
+                    model: mainView.approvals ? mainView.approvals.pendingPhones : []
+                    MacApprovalBanner {
+                        required property string modelData
+                        width: parent.width
+                        address: modelData
+                        onAllowed: mainView.approvals.allow(address)
+                        onDenied: mainView.approvals.deny(address)
+                    }
+                }
+            }
+
+            Loader {
+                id: page
+                objectName: "page"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                sourceComponent: [pickerPage, selectedPage, settingsPage, aboutPage][mainView.selectedTab]
+            }
         }
     }
 
@@ -60,6 +91,13 @@ Item {
         id: selectedPage
         MacSelectedView {
             appStore: mainView.appStore
+        }
+    }
+
+    Component {
+        id: settingsPage
+        MacSettingsView {
+            settings: mainView.settings
         }
     }
 

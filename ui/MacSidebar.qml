@@ -81,7 +81,7 @@ Item {
             Layout.alignment: Qt.AlignHCenter
             Layout.leftMargin: 18
             Layout.rightMargin: 18
-            Layout.bottomMargin: 20
+            Layout.bottomMargin: phoneAddress.visible ? 3 : 20
             spacing: 6
 
             readonly property bool connected: sidebar.server ? sidebar.server.isConnected : false
@@ -131,6 +131,18 @@ Item {
                 font.weight: Font.Medium
                 color: MacStyle.white(0.4)
             }
+        }
+
+        // Who is connected, so a stranger's phone does not go unnoticed.
+        Text {
+            id: phoneAddress
+            objectName: "phoneAddress"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.bottomMargin: 20
+            visible: statusLine.connected && text !== ""
+            text: sidebar.server ? sidebar.server.phoneAddress : ""
+            font.pixelSize: 10
+            color: MacStyle.white(0.3)
         }
     }
 }

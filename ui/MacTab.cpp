@@ -4,7 +4,7 @@ namespace MacTabs {
 
 QList<MacTab> allCases()
 {
-    return {MacTab::apps, MacTab::selected, MacTab::about};
+    return {MacTab::apps, MacTab::selected, MacTab::settings, MacTab::about};
 }
 
 QString title(MacTab tab)
@@ -12,6 +12,7 @@ QString title(MacTab tab)
     switch (tab) {
     case MacTab::apps: return QStringLiteral("Apps");
     case MacTab::selected: return QStringLiteral("On iPhone");
+    case MacTab::settings: return QStringLiteral("Settings");
     case MacTab::about: return QStringLiteral("About");
     }
     return {};
@@ -22,6 +23,7 @@ QString symbolName(MacTab tab)
     switch (tab) {
     case MacTab::apps: return QStringLiteral("square.grid.2x2");
     case MacTab::selected: return QStringLiteral("iphone");
+    case MacTab::settings: return QStringLiteral("gearshape");
     case MacTab::about: return QStringLiteral("info.circle");
     }
     return {};

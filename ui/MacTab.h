@@ -9,13 +9,13 @@
 
 // The window's pages, in the order of the navigation rows. A case's title is
 // its raw value.
-enum class MacTab { apps, selected, about };
+enum class MacTab { apps, selected, settings, about };
 
 namespace MacTabs {
 QList<MacTab> allCases();
 QString title(MacTab tab);
 QString symbolName(MacTab tab);
-// Only the three exact titles give a case.
+// Only the exact titles give a case.
 std::optional<MacTab> fromTitle(const QString &title);
 } // namespace MacTabs
 
@@ -27,6 +27,7 @@ class MacTabInfo : public QObject {
     QML_SINGLETON
     Q_PROPERTY(int apps READ apps CONSTANT)
     Q_PROPERTY(int selected READ selected CONSTANT)
+    Q_PROPERTY(int settings READ settings CONSTANT)
     Q_PROPERTY(int about READ about CONSTANT)
     Q_PROPERTY(QList<int> allCases READ allCases CONSTANT)
 public:
@@ -34,6 +35,7 @@ public:
 
     int apps() const { return int(MacTab::apps); }
     int selected() const { return int(MacTab::selected); }
+    int settings() const { return int(MacTab::settings); }
     int about() const { return int(MacTab::about); }
     QList<int> allCases() const;
 

@@ -8,8 +8,8 @@ Window {
 
     required property var appStore
     required property var server
-    // The settings page's general switches; none in tests that do not need them.
-    property var generalSettings: null
+    // AppSettings; the shell hands it in.
+    property var settings: null
 
     title: "Tendril"
     width: 640
@@ -22,5 +22,6 @@ Window {
         anchors.fill: parent
         appStore: window.appStore
         server: window.server
+        settings: window.settings
     }
 }

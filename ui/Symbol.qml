@@ -107,6 +107,23 @@ Canvas {
             })
             line(ctx, 3, 3, 21, 21)
             break
+        case "gearshape":
+            ctx.beginPath()
+            for (let i = 0; i < 8; ++i) {
+                const a = i * Math.PI / 4
+                for (const [da, r] of [[-0.3, 8.2], [-0.17, 10.5], [0.17, 10.5], [0.3, 8.2]]) {
+                    const x = 12 + r * Math.cos(a + da), y = 12 + r * Math.sin(a + da)
+                    if (i === 0 && r === 8.2 && da < 0)
+                        ctx.moveTo(x, y)
+                    else
+                        ctx.lineTo(x, y)
+                }
+            }
+            ctx.closePath()
+            ctx.stroke()
+            circle(ctx, 12, 12, 3.4)
+            ctx.stroke()
+            break
         case "info.circle":
             circle(ctx, 12, 12, 10)
             ctx.stroke()

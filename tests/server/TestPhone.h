@@ -12,8 +12,11 @@
 // transport under test.
 class TestPhone : public QObject {
 public:
-    explicit TestPhone(quint16 port)
+    // `from` picks the phone's own loopback address (127.0.0.2, ...).
+    explicit TestPhone(quint16 port, const QHostAddress &from = {})
     {
+        if (!from.isNull())
+            socket.bind(from);
         connect(&socket, &QTcpSocket::readyRead, this, [this] {
             buffer.append(socket.readAll());
             while (const auto body = buffer.nextFrame())

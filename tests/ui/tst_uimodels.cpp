@@ -96,15 +96,15 @@ std::unique_ptr<LoopbackPhone> TestUiModels::connectPhone()
 
 void TestUiModels::tabsHaveTitlesInOrder()
 {
-    const QList<MacTab> cases{MacTab::apps, MacTab::selected, MacTab::about};
-    const QStringList titles{"Apps", "On iPhone", "About"};
+    const QList<MacTab> cases{MacTab::apps, MacTab::selected, MacTab::settings, MacTab::about};
+    const QStringList titles{"Apps", "On iPhone", "Settings", "About"};
     QCOMPARE(MacTabs::allCases(), cases);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         QCOMPARE(MacTabs::title(cases[i]), titles[i]);
         QCOMPARE(MacTabs::fromTitle(titles[i]), cases[i]);
     }
     QVERIFY(!MacTabs::fromTitle(QStringLiteral("on iphone")));
-    QVERIFY(!MacTabs::fromTitle(QStringLiteral("Settings")));
+    QVERIFY(!MacTabs::fromTitle(QStringLiteral("Preferences")));
 
     MacTabInfo info;
     QCOMPARE(info.fromTitle(QStringLiteral("About")), int(MacTab::about));

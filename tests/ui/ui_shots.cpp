@@ -101,8 +101,9 @@ int main(int argc, char *argv[])
     const Shot shots[] = {
         {"1-apps.png", 0, ""},
         {"2-on-iphone.png", 1, ""},
-        {"3-about.png", 2, ""},
+        {"3-about.png", 3, ""},
         {"4-apps-search.png", 0, "a"},
+        {"6-settings.png", 2, ""},
     };
     int status = 0;
     for (const Shot &shot : shots) {

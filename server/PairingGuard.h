@@ -1,0 +1,39 @@
+#pragma once
+
+#include "protocol/TDMessage.h"
+#include "server/ActionLog.h"
+
+#include <QString>
+
+class AppSettings;
+
+// What the current connection may do before it pairs, and the pairing log.
+// In protected mode only iPhoneHello, ping and pong are taken before
+// pairing, and five wrong PINs end the connection.
+class PairingGuard {
+public:
+    static constexpr int maximumWrongPins = 5;
+
+    explicit PairingGuard(ActionLog log = {}) : m_log(std::move(log)) {}
+
+    // Without settings the default mode applies.
+    void setSettings(const AppSettings *settings) { m_settings = settings; }
+
+    // A new connection from `address`: its count and notices start afresh.
+    void begin(const QString &address);
+    // Whether a message of `kind` is handled, given the pairing state.
+    bool admits(TDMessageKind kind, bool paired);
+    void pairingSucceeded();
+    // True when this wrong PIN used up the connection's tries.
+    bool pairingFailed();
+
+private:
+    bool isProtected() const;
+
+    ActionLog m_log;
+    const AppSettings *m_settings = nullptr;
+    QString m_address;
+    int m_wrongPins = 0;
+    bool m_toldIgnored = false;
+    bool m_closing = false; // out of tries: nothing more is taken from it
+};

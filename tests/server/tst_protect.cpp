@@ -1,0 +1,264 @@
+// Protected mode over loopback: approval before greeting, pairing first, no
+// PIN guessing, the approved phones in the settings file, and the question
+// as a desktop notification on a private session bus.
+#include "ServerFixture.h"
+#include "TestPhone.h"
+
+#include "platform/UserDefaults.h"
+#include "platform/freedesktop/FreedesktopNotifications.h"
+#include "server/AppSettings.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QThreadPool>
+
+// Stands in for the desktop's notification service.
+class NotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList calls;
+public slots:
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &,
+                const QStringList &actions, const QVariantMap &, int)
+    {
+        calls << summary + " " + actions.join(',');
+        return 7;
+    }
+    void CloseNotification(uint id) { calls << QStringLiteral("close %1").arg(id); }
+};
+
+class ProtectTest : public QObject, ServerFixture {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> config; // a fresh settings file for each test
+    std::unique_ptr<AppSettings> settings;
+    QStringList log;
+    NotificationService service;
+    FreedesktopNotifications notifications;
+
+    void makeServer()
+    {
+        settings = std::make_unique<AppSettings>(ActionLog([this](const QString &l) { log << l; }));
+        server = std::make_unique<MacServerService>(*store, &fake->platform);
+        server->setListeningPort(port);
+        server->setSettings(settings.get());
+        server->setLog(ActionLog([this](const QString &l) { log << l; }));
+        server->approvals()->setNotifications(&notifications);
+    }
+    void protect(const QStringList &approved)
+    {
+        settings->setRequireApproval(true);
+        for (const QString &address : approved)
+            settings->approve(address);
+    }
+    std::unique_ptr<TestPhone> phone(const char *from)
+    {
+        auto p = std::make_unique<TestPhone>(port, QHostAddress(QString::fromLatin1(from)));
+        return p->waitConnected() ? std::move(p) : nullptr;
+    }
+    void pair(TestPhone &p)
+    {
+        QVERIFY(p.waitFor(1));
+        p.take();
+        p.send(td::IPhoneHello{server->pin()});
+        QVERIFY(p.waitFor(2));
+        p.received.clear();
+    }
+    bool closed(TestPhone &p, int timeoutMs = 5000)
+    {
+        return QTest::qWaitFor([&] { return p.socket.state() == QAbstractSocket::UnconnectedState; },
+                               timeoutMs);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QVERIFY(bus.registerObject("/org/freedesktop/Notifications", &service, QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService("org.freedesktop.Notifications"));
+    }
+    void init()
+    {
+        setUp();
+        config = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", config->path().toUtf8());
+        log.clear();
+        service.calls.clear();
+        makeServer();
+        QVERIFY(startServer(4321));
+    }
+    void cleanup() { tearDown(); settings.reset(); }
+
+    void heldPhoneWaitsForTheAnswer_data()
+    {
+        QTest::addColumn<QString>("answer");
+        for (const char *answer : {"allow", "deny", "timeout", "leave", "notification"})
+            QTest::newRow(answer) << answer;
+    }
+    void heldPhoneWaitsForTheAnswer()
+    {
+        QFETCH(QString, answer);
+        protect({"127.0.0.1"});
+        server->approvals()->setAnswerTimeout(answer == "timeout" ? 300 : 60'000);
+        auto first = phone("127.0.0.1");
+        QVERIFY(first);
+        pair(*first);
+
+        auto second = phone("127.0.0.2");
+        QVERIFY(second);
+        QTRY_COMPARE(server->approvals()->pendingPhones(), QStringList{"127.0.0.2"});
+        QTRY_COMPARE(service.calls.value(0), QString("Allow phone at 127.0.0.2? allow,Allow,deny,Deny"));
+        second->send(td::LockScreen{});
+        second->send(td::Ping{});
+        first->send(td::Ping{});
+        QVERIFY(first->waitFor(1));
+        QVERIFY(first->take().is<td::Pong>());
+        QVERIFY(second->received.empty());
+        QCOMPARE(server->serverState(), ServerState::paired);
+
+        if (answer == "allow") {
+            server->approvals()->allow("127.0.0.2");
+        } else if (answer == "deny") {
+            server->approvals()->deny("127.0.0.2");
+        } else if (answer == "leave") {
+            second->socket.disconnectFromHost();
+        } else if (answer == "notification") {
+            QDBusConnection::sessionBus().send(QDBusMessage::createSignal(
+                "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked")
+                << 7u << QStringLiteral("allow"));
+        }
+        QTRY_VERIFY(server->approvals()->pendingPhones().isEmpty());
+        const bool allowed = answer == "allow" || answer == "notification";
+        if (allowed) {
+            // Greeted, then its held ping answered; the held lockScreen is dropped.
+            QVERIFY(second->waitFor(2));
+            QVERIFY(second->take().is<td::MacHello>());
+            QVERIFY(second->take().is<td::Pong>());
+            QVERIFY(closed(*first));
+            QCOMPARE(server->phoneAddress(), QString("127.0.0.2"));
+        } else {
+            if (answer != "leave")
+                QVERIFY(closed(*second));
+            first->send(td::Ping{});
+            QVERIFY(first->waitFor(1));
+            QCOMPARE(server->serverState(), ServerState::paired);
+        }
+        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY(fake->scripts.ran().isEmpty());
+        QCOMPARE(settings->isApproved("127.0.0.2"), allowed);
+        QTRY_VERIFY(service.calls.contains("close 7"));
+        QVERIFY(log.contains("[Server] Phone at 127.0.0.2 is waiting for approval"));
+    }
+
+    void heldPhonesAreBounded()
+    {
+        protect({});
+        std::vector<std::unique_ptr<TestPhone>> phones;
+        for (const char *from : {"127.0.0.10", "127.0.0.11", "127.0.0.12", "127.0.0.13", "127.0.0.14",
+                                 "127.0.0.15", "127.0.0.16", "127.0.0.17", "127.0.0.18", "127.0.0.12"})
+            phones.push_back(phone(from));
+        QTRY_COMPARE(server->approvals()->pendingPhones().size(), 8);
+        QVERIFY(closed(*phones[0]));
+        QVERIFY(closed(*phones[2]));
+        QCOMPARE(server->approvals()->pendingPhones().last(), QString("127.0.0.12"));
+
+        // A flood is kept to 64 KB; the rest waits in the phone's socket.
+        phones.back()->socket.write(QByteArray(32 << 20, 'x'));
+        QTest::qWait(500);
+        for (const QTcpSocket *held : server->approvals()->findChildren<QTcpSocket *>())
+            QVERIFY(held->bytesAvailable() <= ConnectionGate::heldBytesLimit);
+        QVERIFY(phones.back()->socket.bytesToWrite() > 0);
+    }
+
+    void commandsWaitForPairingInProtectedMode_data()
+    {
+        QTest::addColumn<bool>("protectedMode");
+        QTest::newRow("default") << false;
+        QTest::newRow("protected") << true;
+    }
+    void commandsWaitForPairingInProtectedMode()
+    {
+        QFETCH(bool, protectedMode);
+        if (protectedMode)
+            protect({"127.0.0.1"});
+        auto p = phone("127.0.0.1");
+        QVERIFY(p && p->waitFor(1));
+        p->take();
+        p->send(td::LockScreen{});
+        p->send(td::EmptyTrash{});
+        p->send(td::Ping{});
+        QVERIFY(p->waitFor(1));
+        QVERIFY(p->take().is<td::Pong>());
+        QThreadPool::globalInstance()->waitForDone();
+        QCOMPARE(fake->scripts.ran().size(), protectedMode ? 0 : 2);
+        QCOMPARE(log.filter("ignored until it pairs").size(), protectedMode ? 1 : 0);
+        QVERIFY(log.contains("[Server] Phone connected from 127.0.0.1"));
+
+        // Five wrong PINs end a protected connection and draw a new PIN.
+        int draws = 0;
+        server->setRandomWordSource([&] { return wordFor(1000 + draws++); });
+        for (int i = 0; i < 5; ++i) {
+            p->send(td::IPhoneHello{QStringLiteral("000%1").arg(i)});
+            QVERIFY(i == 4 || (p->waitFor(1) && p->take().is<td::PairingRejected>()));
+        }
+        QCOMPARE(closed(*p, protectedMode ? 5000 : 300), protectedMode);
+        QCOMPARE(server->pin(), QString(protectedMode ? "1000" : "4321"));
+        QCOMPARE(log.filter("Wrong PIN from 127.0.0.1").size(), 5);
+        QVERIFY(log.filter("4321").isEmpty() && log.filter("0003").isEmpty());
+    }
+
+    void approvedPhonesSurviveARestart_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QStringList>("approved");
+        QTest::newRow("one") << QVariant("127.0.0.1") << QStringList{"127.0.0.1"};
+        QTest::newRow("mapped") << QVariant(QStringList{"::ffff:127.0.0.1", "fe80::1"})
+                                << QStringList{"127.0.0.1", "fe80::1"};
+        QTest::newRow("not an address") << QVariant(QStringList{"127.0.0.1", "phone"}) << QStringList{};
+        QTest::newRow("bytes") << QVariant(QByteArray("127.0.0.1")) << QStringList{};
+    }
+    void approvedPhonesSurviveARestart()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QStringList, approved);
+        SettingsUserDefaults().setValue(AppSettings::approvedPhonesKey, stored);
+        SettingsUserDefaults().setValue(AppSettings::requireApprovalKey, true);
+        server.reset();
+        makeServer();
+        QVERIFY(startServer(4321));
+        QCOMPARE(settings->approvedPhones(), approved);
+        QCOMPARE(log.size(), approved.isEmpty() ? 1 : 0);
+
+        auto p = phone("127.0.0.1");
+        QVERIFY(p);
+        QCOMPARE(p->waitFor(1, 300), !approved.isEmpty());
+        if (approved.isEmpty())
+            return;
+        settings->forget("127.0.0.1");
+        QCOMPARE(SettingsUserDefaults().value(AppSettings::approvedPhonesKey).toStringList(),
+                 approved.mid(1));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // A private session bus, so that no question reaches a real desktop.
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+    if (!bus.waitForStarted() || !bus.waitForReadyRead(5000))
+        qFatal("dbus-daemon did not start");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
+    int status;
+    {
+        QCoreApplication app(argc, argv);
+        ProtectTest test;
+        status = QTest::qExec(&test, argc, argv);
+    }
+    bus.terminate();
+    bus.waitForFinished();
+    return status;
+}
+
+#include "tst_protect.moc"
