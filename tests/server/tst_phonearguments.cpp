@@ -32,10 +32,8 @@ private slots:
 
         QTest::newRow("text file, one line break less") << QStringList{"launchApp", "@" + textPath}
                                                         << QByteArray() << QStringList{"launchApp", "hello"} << "";
-        QTest::newRow("clipboard text kept whole") << QStringList{"clipboardPayload", "@" + textPath}
-                                                   << QByteArray() << QStringList{"clipboardPayload", "hello\n"} << "";
-        QTest::newRow("literal at") << QStringList{"clipboardPayload", "@@home"} << QByteArray()
-                                    << QStringList{"clipboardPayload", "@home"} << "";
+        QTest::newRow("clipboard text kept whole, literal at") << QStringList{"clipboardPayload", "@" + textPath, "@@x"}
+                                                   << QByteArray() << QStringList{"clipboardPayload", "hello\n", "@x"} << "";
         QTest::newRow("image file") << QStringList{"clipboardImagePayload", "@" + photoPath} << QByteArray()
                                     << QStringList{"clipboardImagePayload", image} << "";
         QTest::newRow("image from input") << QStringList{"clipboardImagePayload", "-"} << photo
