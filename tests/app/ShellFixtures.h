@@ -4,23 +4,20 @@
 #include <QRegularExpression>
 #include <QTest>
 
-// A session bus of the test's own.
+#include <optional>
+
+// A session bus of the test's own; no address where dbus-daemon is missing.
 struct PrivateBus {
     QProcess daemon;
     QString address;
 
-    bool start()
+    PrivateBus()
     {
         daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
         if (daemon.waitForReadyRead(5000))
             address = QString::fromUtf8(daemon.readLine()).trimmed();
-        return !address.isEmpty();
     }
-    ~PrivateBus()
-    {
-        daemon.kill();
-        daemon.waitForFinished();
-    }
+    ~PrivateBus() { daemon.kill(), daemon.waitForFinished(); }
 };
 
 // A program run, its output (both streams) gathered as it comes.
@@ -36,11 +33,7 @@ struct Program {
                          [this] { output += QString::fromUtf8(process.readAll()); });
         process.start(path, arguments);
     }
-    ~Program()
-    {
-        process.kill();
-        process.waitForFinished();
-    }
+    ~Program() { process.kill(), process.waitForFinished(); }
     // Lines matching `pattern` (a whole line), waiting up to `timeoutMs` for the first.
     int lines(const QString &pattern, int timeoutMs = 15000)
     {
