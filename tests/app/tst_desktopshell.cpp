@@ -123,17 +123,14 @@ private slots:
         QVERIFY(!AppSettings().notificationsEnabled());
 
         const QString entry = f.home.path() + "/config/autostart/com.larkspire.Tendril.desktop";
-        QVERIFY(!settings.openAtLogin());
         settings.setOpenAtLogin(true);
         QVERIFY(settings.openAtLogin());
         QFile file(entry);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains(R"(Exec="/opt/My \\$Apps/tendril")"));
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains(R"(Exec="/opt/My \\$Apps/tendril")"));
         const int valid = QProcess::execute("desktop-file-validate", {entry});
         QVERIFY(valid == 0 || valid == -2); // -2: not installed
         settings.setOpenAtLogin(false);
-        QVERIFY(!QFile::exists(entry));
-        QVERIFY(!settings.openAtLogin());
+        QVERIFY(!QFile::exists(entry) && !settings.openAtLogin());
         qunsetenv("XDG_CONFIG_HOME");
     }
 };
