@@ -22,10 +22,17 @@ foreach(size 48 64 128 256)
 endforeach()
 
 # The unit names the installed program, so it is written at install time,
-# when the prefix is known (packaging installs under another one).
+# when the prefix is known (packaging installs under another one). Packages
+# keep user units in lib/; systemd finds them under share/ for any other
+# prefix it searches (/usr/local, ~/.local).
 install(CODE "
     set(CMAKE_INSTALL_FULL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-    configure_file(\"${tendril_data}/tendril.service.in\"
-        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/tendril.service\" @ONLY)
-    message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/tendril.service\")
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+        set(unit_dir lib/systemd/user)
+    else()
+        set(unit_dir share/systemd/user)
+    endif()
+    set(unit \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${unit_dir}/tendril.service\")
+    configure_file(\"${tendril_data}/tendril.service.in\" \"\${unit}\" @ONLY)
+    message(STATUS \"Installing: \${unit}\")
 ")

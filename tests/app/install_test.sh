@@ -10,12 +10,12 @@ fail() { echo "FAIL: $*"; exit 1; }
 id=com.larkspire.Tendril
 p=$work/prefix
 files="bin/tendril bin/tendril-phone share/applications/$id.desktop share/metainfo/$id.metainfo.xml
-    share/icons/hicolor/scalable/apps/$id.svg lib/systemd/user/tendril.service
+    share/icons/hicolor/scalable/apps/$id.svg
     $(printf "share/icons/hicolor/%s/apps/$id.png " 48x48 64x64 128x128 256x256)"
 
 cmake --install "$build" --prefix "$p" > /dev/null || fail "cmake --install"
 for f in $files; do [[ -f "$p/$f" ]] || fail "not installed: $f"; done
-grep -qx "ExecStart=$p/bin/tendril --headless" "$p/lib/systemd/user/tendril.service" || fail "unit"
+grep -qx "ExecStart=$p/bin/tendril --headless" "$p/share/systemd/user/tendril.service" || fail "unit"
 ! command -v desktop-file-validate > /dev/null || desktop-file-validate "$p/share/applications/$id.desktop" \
     || fail "desktop entry"
 ! command -v appstreamcli > /dev/null || appstreamcli validate --no-net "$p/share/metainfo/$id.metainfo.xml" \
