@@ -1,6 +1,7 @@
 #include "catalogue/MacAppStore.h"
 
 #include "catalogue/AppScanner.h"
+#include "catalogue/CatalogueLog.h"
 #include "catalogue/IconCache.h"
 #include "platform/UserDefaults.h"
 
@@ -46,6 +47,7 @@ void MacAppStore::loadInstalledApps()
     // the watcher goes with it and the finished list is dropped.
     auto *watcher = new QFutureWatcher<QList<InstalledApp>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        qCInfo(lcCatalogue).noquote() << QStringLiteral("Found %1 applications").arg(watcher->result().size());
         setAllInstalledApps(watcher->result());
         watcher->deleteLater();
     });
