@@ -103,16 +103,20 @@ int runHeadless(int &argc, char **argv, const LaunchOptions &options)
     applyLaunchOptions(tendril, options);
     const std::unique_ptr<ConnectionNotices> notices = noticesFor(tendril);
 
-    // The PIN is said once a listener is up with it; the PINs drawn while
-    // the port is taken are never usable.
+    // The PIN is said once a listener is up with it (the PINs drawn while
+    // the port is taken are never usable), and whenever it changes later.
     QString saidPin;
-    QObject::connect(&server, &MacServerService::serverStateChanged, &server, [&server, &saidPin] {
-        if (server.serverState() == ServerState::advertising && server.pin() != saidPin) {
+    const auto sayPin = [&server, &saidPin] {
+        if (server.serverState() != ServerState::stopped && server.pin() != saidPin) {
             saidPin = server.pin();
             qCInfo(lcServer).noquote() << QStringLiteral("PIN %1").arg(saidPin);
         }
-        // No window to show again: a listener that failed is replaced after
-        // the retry delay.
+    };
+    QObject::connect(&server, &MacServerService::pinChanged, &server, sayPin);
+    QObject::connect(&server, &MacServerService::serverStateChanged, &server, sayPin);
+    // No window to show again: a listener that failed is replaced after the
+    // retry delay.
+    QObject::connect(&server, &MacServerService::serverStateChanged, &server, [&server] {
         if (server.serverState() == ServerState::stopped)
             QTimer::singleShot(MacServerService::listenerRetryMs, &server, [&server] {
                 if (server.serverState() == ServerState::stopped)

@@ -47,7 +47,8 @@ void MacAppStore::loadInstalledApps()
     // the watcher goes with it and the finished list is dropped.
     auto *watcher = new QFutureWatcher<QList<InstalledApp>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
-        qCInfo(lcCatalogue).noquote() << QStringLiteral("Found %1 applications").arg(watcher->result().size());
+        const qsizetype found = watcher->result().size();
+        qCInfo(lcCatalogue).noquote() << QStringLiteral("Found %1 application%2").arg(found).arg(found == 1 ? "" : "s");
         setAllInstalledApps(watcher->result());
         watcher->deleteLater();
     });
