@@ -81,6 +81,7 @@ private slots:
             return QTest::qWaitFor([&] { return tray.stateAction()->text() == text; });
         };
         QCOMPARE(tray.pinAction()->text(), "PIN not drawn yet");
+        QVERIFY(QFile::exists(":/tendril/com.larkspire.Tendril-128.png")); // the icon without a theme
         QVERIFY(f.startServer(42));
         QCOMPARE(tray.pinAction()->text(), "PIN 0042");
         QVERIFY(state("Waiting for iPhone"));
