@@ -79,6 +79,17 @@ QQuickWindow *TendrilApp::showWindow()
     return m_window;
 }
 
+void TendrilApp::activateWindow(const QString &activationToken)
+{
+    if (!activationToken.isEmpty()) {
+        // Read by the platform plugin when it asks the compositor for focus.
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+        qputenv("DESKTOP_STARTUP_ID", activationToken.toUtf8());
+    }
+    if (QQuickWindow *window = showWindow())
+        window->requestActivate();
+}
+
 void TendrilApp::onAppear()
 {
     if (m_server->serverState() == ServerState::stopped)

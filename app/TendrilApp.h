@@ -26,6 +26,9 @@ public:
 
     // Creates the window on first use; later calls show the same window.
     QQuickWindow *showWindow();
+    // Shows and raises the window at another start's request; the token
+    // (Wayland activation or X11 startup id) lets it take the focus.
+    void activateWindow(const QString &activationToken);
     QQuickWindow *window() const { return m_window; }
 
 signals:

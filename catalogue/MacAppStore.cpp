@@ -1,6 +1,7 @@
 #include "catalogue/MacAppStore.h"
 
 #include "catalogue/AppScanner.h"
+#include "catalogue/CatalogueLog.h"
 #include "catalogue/DesktopApps.h"
 #include "catalogue/IconCache.h"
 #include "platform/UserDefaults.h"
@@ -48,6 +49,8 @@ void MacAppStore::loadInstalledApps()
     // the watcher goes with it and the finished list is dropped.
     auto *watcher = new QFutureWatcher<QList<InstalledApp>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        const qsizetype found = watcher->result().size();
+        qCInfo(lcCatalogue).noquote() << QStringLiteral("Found %1 application%2").arg(found).arg(found == 1 ? "" : "s");
         setAllInstalledApps(watcher->result());
         watcher->deleteLater();
     });

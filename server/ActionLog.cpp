@@ -1,17 +1,14 @@
 #include "server/ActionLog.h"
 
+#include "server/LogCategories.h"
+
 #include <QRegularExpression>
 
-#include <cstdio>
-
 namespace {
-void writeToStandardOutput(const QString &line)
+// The program's log output puts each message on one line of standard output.
+void writeToLog(const QString &line)
 {
-    // One fputs per line: stdio locks the stream, so lines from concurrent
-    // scripts never interleave.
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fputs(bytes.constData(), stdout);
-    std::fflush(stdout);
+    qCWarning(lcActions).noquote() << line;
 }
 
 // A tool's error text may span several lines; a failure is still one line,
@@ -27,7 +24,7 @@ QString oneLine(const QString &line)
 
 } // namespace
 
-ActionLog::ActionLog() : m_sink(writeToStandardOutput) {}
+ActionLog::ActionLog() : m_sink(writeToLog) {}
 
 ActionLog::ActionLog(Sink sink) : m_sink(std::move(sink)) {}
 

@@ -4,9 +4,9 @@
 
 #include <functional>
 
-// Where failed actions report: one line each, on standard output unless a
-// test hands in its own sink. A cheap value, safe to copy into background
-// work and to write from any thread.
+// Where failed actions report: one line each, to the "tendril.actions" log
+// category unless a test hands in its own sink. A cheap value, safe to copy
+// into background work and to write from any thread.
 class ActionLog {
 public:
     using Sink = std::function<void(const QString &line)>;

@@ -9,6 +9,7 @@ AppSettings::AppSettings(ActionLog log, std::unique_ptr<UserDefaults> defaults, 
 {
     m_requireApproval = readFlag(requireApprovalKey, false);
     m_approvedPhones = readAddresses(approvedPhonesKey);
+    m_notificationsEnabled = readFlag(notificationsKey, true);
 }
 
 AppSettings::~AppSettings() = default;
@@ -95,4 +96,22 @@ void AppSettings::storeApprovedPhones()
 {
     m_defaults->setValue(approvedPhonesKey, m_approvedPhones);
     emit approvedPhonesChanged();
+}
+
+void AppSettings::setNotificationsEnabled(bool on)
+{
+    if (m_notificationsEnabled == on)
+        return;
+    m_notificationsEnabled = on;
+    m_defaults->setValue(notificationsKey, on);
+    emit notificationsEnabledChanged();
+}
+
+void AppSettings::setOpenAtLogin(bool on)
+{
+    QString error;
+    if (m_autostart && !m_autostart->setEnabled(on, &error))
+        m_log.write(QStringLiteral("[Settings] Cannot change %1: %2").arg(m_autostart->filePath(), error));
+    // Said even on failure, so the switch shows what the file says.
+    emit openAtLoginChanged();
 }

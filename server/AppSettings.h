@@ -1,10 +1,13 @@
 #pragma once
 
 #include "platform/UserDefaults.h"
+#include "platform/freedesktop/AutostartEntry.h"
 #include "server/ActionLog.h"
 
 #include <QObject>
 #include <QStringList>
+
+#include <optional>
 
 #include <memory>
 
@@ -17,9 +20,12 @@ class AppSettings : public QObject {
     Q_PROPERTY(bool requireApproval READ requireApproval WRITE setRequireApproval NOTIFY requireApprovalChanged)
     Q_PROPERTY(bool requireApprovalForRun READ requireApprovalForRun NOTIFY requireApprovalChanged)
     Q_PROPERTY(QStringList approvedPhones READ approvedPhones NOTIFY approvedPhonesChanged)
+    Q_PROPERTY(bool notificationsEnabled READ notificationsEnabled WRITE setNotificationsEnabled NOTIFY notificationsEnabledChanged)
+    Q_PROPERTY(bool openAtLogin READ openAtLogin WRITE setOpenAtLogin NOTIFY openAtLoginChanged)
 public:
     static inline const QString requireApprovalKey = QStringLiteral("requireApproval");
     static inline const QString approvedPhonesKey = QStringLiteral("approvedPhones");
+    static inline const QString notificationsKey = QStringLiteral("notifications");
 
     // `defaults` is the standard settings file unless a test hands in another.
     explicit AppSettings(ActionLog log = {}, std::unique_ptr<UserDefaults> defaults = nullptr,
@@ -39,9 +45,21 @@ public:
     void approve(const QString &address);
     Q_INVOKABLE void forget(const QString &address);
 
+    // Notices when a phone pairs, is replaced or is lost; on unless switched off.
+    bool notificationsEnabled() const { return m_notificationsEnabled; }
+    void setNotificationsEnabled(bool on);
+
+    // The user's autostart entry, read afresh each time: the file may change
+    // outside the program. Off until the shell hands in the entry.
+    void setAutostart(const AutostartEntry &entry) { m_autostart = entry; }
+    bool openAtLogin() const { return m_autostart && m_autostart->isEnabled(); }
+    void setOpenAtLogin(bool on);
+
 signals:
     void requireApprovalChanged();
     void approvedPhonesChanged();
+    void notificationsEnabledChanged();
+    void openAtLoginChanged();
 
 private:
     bool readFlag(const QString &key, bool fallback) const;
@@ -53,4 +71,6 @@ private:
     bool m_requireApproval = false;
     bool m_requireApprovalForRun = false;
     QStringList m_approvedPhones;
+    bool m_notificationsEnabled = true;
+    std::optional<AutostartEntry> m_autostart;
 };

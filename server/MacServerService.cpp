@@ -8,6 +8,7 @@
 #include "server/AppControl.h"
 #include "server/ClipboardActions.h"
 #include "server/ConnectionGate.h"
+#include "server/LogCategories.h"
 #include "server/PairingGuard.h"
 #include "server/PeerAddress.h"
 #include "server/Pin.h"
@@ -67,6 +68,14 @@ void MacServerService::setPin(const QString &pin)
     emit pinChanged();
 }
 
+void MacServerService::setListenerProblem(const QString &problem)
+{
+    if (m_listenerProblem == problem)
+        return;
+    m_listenerProblem = problem;
+    emit listenerProblemChanged();
+}
+
 void MacServerService::setSettings(AppSettings *settings)
 {
     m_gate->setSettings(settings);
@@ -92,13 +101,27 @@ void MacServerService::startListening()
 
     // A listener that failed may still hold the port; it is replaced anyway.
     m_listener.reset();
-    std::unique_ptr<TcpListener> listener = TcpListener::create(m_port);
+    TcpListener::Error error;
+    std::unique_ptr<TcpListener> listener = TcpListener::create(m_port, m_listenAddress, &error);
     if (!listener) {
+        // Said once when the retries begin, not at every retry.
+        if (m_listenerProblem.isEmpty())
+            qCWarning(lcServer).noquote() << QStringLiteral("Cannot listen on port %1 (%2); retrying every %3 s")
+                                                 .arg(m_port).arg(error.text).arg(listenerRetryMs / 1000);
+        setListenerProblem(error.code == QAbstractSocket::AddressInUseError
+                               ? QStringLiteral("Port %1 is in use, retrying").arg(m_port)
+                               : QStringLiteral("Cannot listen on port %1, retrying").arg(m_port));
         m_listenerRetry.start();
         return;
     }
     m_listenerRetry.stop();
     m_listener = std::move(listener);
+    qCInfo(lcServer).noquote() << (m_listenAddress == QHostAddress::Any
+                                       ? QStringLiteral("Listening on port %1").arg(m_listener->port())
+                                       : QStringLiteral("Listening on %1 port %2")
+                                             .arg(m_listenAddress.toString())
+                                             .arg(m_listener->port()));
+    setListenerProblem(QString());
 
     if (m_platform.advertiser)
         m_platform.advertiser->advertise(computerName(), kServiceType, kServiceDomain,

@@ -27,6 +27,7 @@ class MacServerService : public TDNetworkService {
     Q_OBJECT
     Q_PROPERTY(ServerState serverState READ serverState NOTIFY serverStateChanged)
     Q_PROPERTY(QString pin READ pin NOTIFY pinChanged)
+    Q_PROPERTY(QString listenerProblem READ listenerProblem NOTIFY listenerProblemChanged)
     // The address of the phone on the current connection, as the log writes it.
     Q_PROPERTY(QString phoneAddress READ phoneAddress NOTIFY phoneAddressChanged)
     Q_PROPERTY(ConnectionGate *approvals READ approvals CONSTANT)
@@ -44,6 +45,9 @@ public:
 
     ServerState serverState() const { return m_serverState; }
     QString pin() const { return m_pin; }
+    // While no listener can be made: what is wrong, for the status line
+    // ("Port 57432 is in use, retrying"); empty otherwise.
+    QString listenerProblem() const { return m_listenerProblem; }
     TcpListener *listener() const { return m_listener.get(); }
     const QTimer *runningAppsTimer() const { return m_runningAppsTimer; }
     const QTimer *pingTimer() const { return m_pingTimer; }
@@ -65,6 +69,7 @@ public:
 
     // Tests listen elsewhere than the fixed port and choose the PIN's dice.
     void setListeningPort(quint16 port) { m_port = port; }
+    void setListenAddress(const QHostAddress &address) { m_listenAddress = address; }
     void setRandomWordSource(std::function<quint64()> source) { m_randomWord = std::move(source); }
 
     // Reactions to the platform and the timers; public so tests can drive them.
@@ -79,11 +84,13 @@ public:
 signals:
     void serverStateChanged();
     void pinChanged();
+    void listenerProblemChanged();
     void phoneAddressChanged();
 
 private:
     void setServerState(ServerState state);
     void setPin(const QString &pin);
+    void setListenerProblem(const QString &problem);
     void redrawPin();
     void setPhoneAddress(const QString &address);
     void runMessageLoop();
@@ -108,6 +115,8 @@ private:
 
     Platform &m_platform;
     quint16 m_port = defaultPort;
+    QHostAddress m_listenAddress = QHostAddress::Any;
+    QString m_listenerProblem;
     std::function<quint64()> m_randomWord;
     bool m_messageLoopRunning = false;
     QTimer m_listenerRetry;

@@ -3,13 +3,14 @@
 #include <QMetaObject>
 #include <QTcpSocket>
 
-std::unique_ptr<TcpListener> TcpListener::create(quint16 port, QString *error)
+std::unique_ptr<TcpListener> TcpListener::create(quint16 port, const QHostAddress &address,
+                                                 Error *error)
 {
     std::unique_ptr<TcpListener> listener(new TcpListener);
     // Qt sets SO_REUSEADDR on listening sockets, so a restart binds at once.
-    if (!listener->m_server.listen(QHostAddress::Any, port)) {
+    if (!listener->m_server.listen(address, port)) {
         if (error)
-            *error = listener->m_server.errorString();
+            *error = {listener->m_server.serverError(), listener->m_server.errorString()};
         return nullptr;
     }
     return listener;

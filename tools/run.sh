@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Starts the application; off-screen when there is no display to show it on.
+# Starts the application; without a display, headless (the PIN is printed).
 set -euo pipefail
-if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
-    export QT_QPA_PLATFORM=offscreen
-    echo "No display: running off-screen."
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
+    echo "No display: running headless."
+    exec "$@" --headless
 fi
 exec "$@"

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of tools/packages.txt that are missing.
+# Installs the Debian packages that are missing: those of tools/packages.txt
+# (building and running), and with "test" those of tools/packages-test.txt.
 # Quiet when everything is there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/packages.txt")
+lists=("$here/packages.txt")
+[[ "${1:-}" == test ]] && lists+=("$here/packages-test.txt")
+mapfile -t wanted < <(cat "${lists[@]}" | grep -vE '^\s*(#|$)')
 missing=()
 for pkg in "${wanted[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)

@@ -56,6 +56,22 @@ Item {
                 enabled: !(page.settings && page.settings.requireApprovalForRun)
                 onToggled: (on) => page.settings.requireApproval = on
             }
+            SettingsToggleRow {
+                objectName: "notificationsRow"
+                width: parent.width
+                title: "Notifications"
+                detail: "When a phone pairs, is replaced or is lost"
+                checked: page.settings ? page.settings.notificationsEnabled : false
+                onToggled: (on) => page.settings.notificationsEnabled = on
+            }
+            SettingsToggleRow {
+                objectName: "openAtLoginRow"
+                width: parent.width
+                title: "Open at login"
+                detail: "Start Tendril when you log in to this computer"
+                checked: page.settings ? page.settings.openAtLogin : false
+                onToggled: (on) => page.settings.openAtLogin = on
+            }
         }
 
         Text {

@@ -85,6 +85,9 @@ Item {
             spacing: 6
 
             readonly property bool connected: sidebar.server ? sidebar.server.isConnected : false
+            // Said while no listener can be made (the port is taken, say).
+            readonly property string listenerProblem: sidebar.server && sidebar.server.listenerProblem
+                ? sidebar.server.listenerProblem : ""
             readonly property color green: Qt.rgba(0.3, 0.95, 0.45, 1)
 
             Item {
@@ -121,7 +124,9 @@ Item {
             Text {
                 objectName: "statusText"
                 anchors.verticalCenter: parent.verticalCenter
-                text: statusLine.connected ? "iPhone Connected" : "Waiting for iPhone"
+                text: statusLine.connected ? "iPhone Connected"
+                    : statusLine.listenerProblem !== "" ? statusLine.listenerProblem
+                    : "Waiting for iPhone"
                 font.pixelSize: 11
                 font.weight: Font.Medium
                 color: MacStyle.white(0.4)

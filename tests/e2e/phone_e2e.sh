@@ -16,7 +16,10 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; [[ -f "$work/desktop.log" ]] && sed 's/^/  desktop: /' "$work/desktop.log"; exit 1; }
 
 export HOME="$work/home"
-unset XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME
+unset XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME DBUS_SESSION_BUS_ADDRESS
+# One window per user: a private runtime folder keeps this run apart from others.
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 mkdir -p "$HOME/Applications/Sleeper.app/Contents/MacOS" "$work/bin"
 
 # An application bundle whose program runs until it is asked to quit.

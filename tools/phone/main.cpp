@@ -1,10 +1,13 @@
 // tendril-phone: a command-line phone for the desktop's link.
 #include "protocol/MessageCodec.h"
+#include "transport/FrameBuffer.h"
+#include "tools/phone/PhoneArguments.h"
 #include "tools/phone/PhoneClient.h"
 #include "tools/phone/PhoneCommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -25,6 +28,9 @@ QString helpText()
                "Connects to the desktop, prints its greeting, pairs when --pin is given,\n"
                "sends one message and prints every message that comes back, one JSON\n"
                "document a line, until --listen seconds have passed.\n\n"
+               "Any argument may come from a file (@PATH) or standard input (-); \"@@\"\n"
+               "starts a literal \"@\". clipboardImagePayload @photo.jpg and clipboardPayload\n"
+               "[IMAGE]@photo.jpg send the file base64-encoded.\n\n"
                "Exit status: 0 done, 1 no connection, 2 bad arguments, 3 PIN rejected.\n\n"
                "Commands (a message kind, then its fields):\n")
            + phoneCommandUsage();
@@ -65,11 +71,21 @@ int main(int argc, char *argv[])
     std::optional<TDMessage> command;
     if (!parser.positionalArguments().isEmpty()) {
         QString error;
-        command = parsePhoneCommand(parser.positionalArguments(), &error);
+        QFile input;
+        input.open(stdin, QIODevice::ReadOnly);
+        const std::optional<QStringList> words =
+            resolvePhoneArguments(parser.positionalArguments(), input, &error);
+        if (words)
+            command = parsePhoneCommand(*words, &error);
         if (!command) {
             printLine(stderr, "tendril-phone: " + error.toUtf8() + " (see --help)");
             return 2;
         }
+        const qsizetype size = encodeMessage(*command).value_or(QByteArray()).size();
+        if (size > qsizetype(FrameBuffer::maximumBodyLength))
+            printLine(stderr, QStringLiteral("tendril-phone: warning: the message is %1 bytes; the "
+                                             "desktop drops frames over %2 bytes")
+                                  .arg(size).arg(FrameBuffer::maximumBodyLength).toUtf8());
     }
     const bool pairFirst = parser.isSet(QStringLiteral("pin"));
     const QString pin = parser.value(QStringLiteral("pin"));

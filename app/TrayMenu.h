@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+
+class MacServerService;
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+// The status-notifier icon: its menu shows the PIN and whether a phone is
+// connected, and offers Show window and Quit. The menu exists without a
+// tray too, so it can be looked at anywhere.
+class TrayMenu : public QObject {
+    Q_OBJECT
+public:
+    explicit TrayMenu(MacServerService &server, QObject *parent = nullptr);
+    ~TrayMenu() override;
+
+    QMenu *menu() const { return m_menu; }
+    QAction *pinAction() const { return m_pin; }
+    QAction *stateAction() const { return m_state; }
+    QAction *showAction() const { return m_show; }
+    QAction *quitAction() const { return m_quit; }
+
+    // Shows the icon when the desktop has a tray; whether it has.
+    bool showIcon();
+
+signals:
+    void showWindowRequested();
+    void quitRequested();
+
+private:
+    void refresh();
+
+    MacServerService &m_server;
+    QMenu *m_menu;
+    QAction *m_pin;
+    QAction *m_state;
+    QAction *m_show;
+    QAction *m_quit;
+    QSystemTrayIcon *m_icon = nullptr;
+};

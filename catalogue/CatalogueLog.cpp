@@ -1,0 +1,3 @@
+#include "catalogue/CatalogueLog.h"
+
+Q_LOGGING_CATEGORY(lcCatalogue, "tendril.catalogue", QtInfoMsg)

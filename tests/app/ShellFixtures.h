@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <optional>
+
+// A session bus of the test's own; no address where dbus-daemon is missing.
+struct PrivateBus {
+    QProcess daemon;
+    QString address;
+
+    PrivateBus()
+    {
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (daemon.waitForReadyRead(5000))
+            address = QString::fromUtf8(daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() { daemon.kill(), daemon.waitForFinished(); }
+};
+
+// A program run, its output (both streams) gathered as it comes.
+struct Program {
+    QProcess process;
+    QString output;
+
+    Program(const QString &path, const QStringList &arguments, const QProcessEnvironment &environment)
+    {
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(&process, &QProcess::readyRead, &process,
+                         [this] { output += QString::fromUtf8(process.readAll()); });
+        process.start(path, arguments);
+    }
+    ~Program() { process.kill(), process.waitForFinished(); }
+    // Lines matching `pattern` (a whole line), waiting up to `timeoutMs` for the first.
+    int lines(const QString &pattern, int timeoutMs = 15000)
+    {
+        const QRegularExpression re('^' + pattern + '$', QRegularExpression::MultilineOption);
+        (void)QTest::qWaitFor([&] { return re.match(output).hasMatch(); }, timeoutMs);
+        int n = 0;
+        for (auto it = re.globalMatch(output); it.hasNext(); it.next())
+            ++n;
+        return n;
+    }
+};
