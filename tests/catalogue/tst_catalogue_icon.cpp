@@ -9,12 +9,7 @@
 #include <QtConcurrent/QtConcurrent>
 
 namespace {
-
-QColor centre(const QImage &image)
-{
-    return image.pixelColor(image.width() / 2, image.height() / 2);
-}
-
+QColor centre(const QImage &image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
 } // namespace
 
 class CatalogueIconTest : public QObject {
@@ -23,83 +18,63 @@ class CatalogueIconTest : public QObject {
     QTemporaryDir dir;
 
 private slots:
+    // Each size has its own colour, so the image drawn tells which was chosen.
     void picksTheNearestImageFromManyThreads()
     {
         const QString path = dir.filePath("AppIcon.icns");
-        // Each size has its own colour, so the image drawn tells which was chosen.
         QVERIFY(writeIcns(path, {solidImage(1024, Qt::blue), solidImage(16, Qt::red), solidImage(128, Qt::green)}));
         const AppIcon icon = AppIcon::fromFile(path);
-        const QList<std::pair<int, QColor>> cases = {{8, Qt::red} /* smaller than all */, {16, Qt::red},
-                                                     {72, Qt::green} /* row at 2x */, {128, Qt::green},
-                                                     {200, Qt::blue}, {2048, Qt::blue} /* larger than all */};
+        const QList<std::pair<int, QColor>> cases = {{8, Qt::red}, {16, Qt::red}, {72, Qt::green} /* row at 2x */,
+                                                     {128, Qt::green}, {200, Qt::blue}, {2048, Qt::blue}};
         for (const auto &[side, colour] : cases) {
-            const QImage image = icon.image(QSize(side, side));
-            QCOMPARE(image.size(), QSize(side, side));
-            QCOMPARE(centre(image), colour);
+            QCOMPARE(icon.image(QSize(side, side)).size(), QSize(side, side));
+            QCOMPARE(centre(icon.image(QSize(side, side))), colour);
         }
-
-        const AppIcon copy = icon; // copies share the handle
         QList<int> sides;
         for (int i = 0; i < 64; ++i)
             sides.append(i % 2 ? 72 : 300);
-        QThreadPool pool;
-        pool.setMaxThreadCount(4);
-        const QList<QImage> images = QtConcurrent::blockingMapped(&pool, sides, [&](int side) {
+        const AppIcon copy = icon; // copies share the handle
+        const QList<QImage> images = QtConcurrent::blockingMapped(sides, [&](int side) {
             return (side % 3 ? icon : copy).image(QSize(side, side));
         });
-        for (int i = 0; i < images.size(); ++i) {
-            QCOMPARE(images.at(i).width(), sides.at(i));
+        for (int i = 0; i < images.size(); ++i)
             QCOMPARE(centre(images.at(i)), sides.at(i) == 72 ? QColor(Qt::green) : QColor(Qt::blue));
-        }
     }
 
     void singleImageFilesAreScaled()
     {
         const QString path = dir.filePath("Logo.png");
         QVERIFY(solidImage(300, Qt::magenta).save(path));
-        const AppIcon icon = AppIcon::fromFile(path);
-        QCOMPARE(icon.filePath(), path);
-        const QImage wide = icon.image(QSize(80, 40));
+        const QImage wide = AppIcon::fromFile(path).image(QSize(80, 40));
         QCOMPARE(wide.size(), QSize(80, 40));
         QCOMPARE(centre(wide), QColor(Qt::magenta));
-        QVERIFY(icon.image(QSize()).isNull());
     }
 
+    // Drawn, not blank: the corners are clear and the middle is not.
     void unreadableFilesDrawTheGenericIcon()
     {
         QFile junk(dir.filePath("Junk.icns"));
         QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("icns\0\0\0\x10garbage!", 16) == 16);
         junk.close();
-
         const QImage generic = genericAppIconImage(QSize(64, 64));
-        QVERIFY(!generic.isNull());
-        // Drawn, not blank: the corners are clear and the middle is not.
         QCOMPARE(generic.pixelColor(0, 0).alpha(), 0);
         QVERIFY(centre(generic).alpha() > 0);
-
         QCOMPARE(AppIcon().image(QSize(64, 64)), generic);
         QCOMPARE(AppIcon::fromFile(junk.fileName()).image(QSize(64, 64)), generic);
         QCOMPARE(AppIcon::fromFile(dir.filePath("Missing.icns")).image(QSize(64, 64)), generic);
     }
 
+    // The icon fills the 128-pixel square, corner to corner.
     void rendersA128PixelPng()
     {
         const QString path = dir.filePath("Green.icns");
         QVERIFY(writeIcns(path, {solidImage(1024, QColor(10, 200, 30))}));
-
-        const std::optional<QByteArray> png = IconCache::renderPng(AppIcon::fromFile(path));
-        QVERIFY(png);
-        QVERIFY(png->startsWith("\x89PNG\r\n\x1a\n"));
-        const QImage decoded = QImage::fromData(*png, "PNG");
+        const QByteArray png = IconCache::renderPng(AppIcon::fromFile(path)).value_or("");
+        QVERIFY(png.startsWith("\x89PNG\r\n\x1a\n"));
+        const QImage decoded = QImage::fromData(png, "PNG");
         QCOMPARE(decoded.size(), QSize(128, 128));
-        // The icon fills the square, corner to corner.
         QCOMPARE(decoded.pixelColor(0, 0), QColor(10, 200, 30));
         QCOMPARE(decoded.pixelColor(127, 127), QColor(10, 200, 30));
-
-        // Nothing is painted beneath the generic icon's rounded corners.
-        const QImage generic = QImage::fromData(*IconCache::renderPng(AppIcon()), "PNG");
-        QCOMPARE(generic.size(), QSize(128, 128));
-        QCOMPARE(generic.pixelColor(0, 0).alpha(), 0);
     }
 };
 

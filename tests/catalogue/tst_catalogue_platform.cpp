@@ -13,38 +13,23 @@
 class CataloguePlatformTest : public QObject {
     Q_OBJECT
 private slots:
-    void readsInfoPlistInBothFormats_data()
-    {
-        QTest::addColumn<PlistFormat>("format");
-        QTest::newRow("xml") << PlistFormat::Xml;
-        QTest::newRow("binary") << PlistFormat::Binary;
-    }
-
     void readsInfoPlistInBothFormats()
     {
-        QFETCH(PlistFormat, format);
-        QTemporaryDir root;
-        const QVariantMap info{
-            {"CFBundleIdentifier", "org.example.Viewer"},
-            {"CFBundleName", "Viewer & <Co>"},
-            {"LSUIElement", true},
-            {"CFBundleVersionNumber", 42},
-            {"CFBundleDocumentTypes", QVariantList{QVariantMap{{"CFBundleTypeName", "Picture"}}}},
-        };
-        const QString path = makeBundle(root.path(), "Viewer.app", info, format);
-
-        const std::optional<Bundle> bundle = openBundle(path);
-        QVERIFY(bundle);
-        QCOMPARE(bundle->path, path);
-        QCOMPARE(bundle->bundleIdentifier, std::optional<QString>("org.example.Viewer"));
-        const QVariantMap &read = bundle->infoDictionary;
-        QCOMPARE(read.value("CFBundleName").toString(), QString("Viewer & <Co>"));
-        QCOMPARE(read.value("LSUIElement").metaType().id(), QMetaType::Bool);
-        QCOMPARE(read.value("LSUIElement").toBool(), true);
-        QCOMPARE(read.value("CFBundleVersionNumber").toLongLong(), 42);
-        const QVariantList types = read.value("CFBundleDocumentTypes").toList();
-        QCOMPARE(types.size(), 1);
-        QCOMPARE(types.first().toMap().value("CFBundleTypeName").toString(), QString("Picture"));
+        for (const PlistFormat format : {PlistFormat::Xml, PlistFormat::Binary}) {
+            QTemporaryDir root;
+            const QString path = makeBundle(root.path(), "Viewer.app", {
+                {"CFBundleIdentifier", "org.example.Viewer"}, {"CFBundleName", "Viewer & <Co>"}, {"LSUIElement", true},
+                {"CFBundleVersionNumber", 42}, {"Types", QVariantList{QVariantMap{{"Name", "Picture"}}}}}, format);
+            const std::optional<Bundle> bundle = openBundle(path);
+            QVERIFY(bundle);
+            QCOMPARE(bundle->path, path);
+            QCOMPARE(bundle->bundleIdentifier, std::optional<QString>("org.example.Viewer"));
+            const QVariantMap &read = bundle->infoDictionary;
+            QCOMPARE(read.value("CFBundleName").toString(), QString("Viewer & <Co>"));
+            QCOMPARE(read.value("LSUIElement"), QVariant(true));
+            QCOMPARE(read.value("CFBundleVersionNumber").toLongLong(), 42);
+            QCOMPARE(read.value("Types").toList().value(0).toMap().value("Name").toString(), QString("Picture"));
+        }
     }
 
     void bundlesWithoutUsableIdentifier()
@@ -53,12 +38,10 @@ private slots:
         QVERIFY(!openBundle(root.filePath("Missing.app")));
         QVERIFY(QFile(root.filePath("File.app")).open(QIODevice::WriteOnly));
         QVERIFY(!openBundle(root.filePath("File.app")));
-        // A bundle folder without an Info.plist still opens, with no identifier.
+        // A folder without an Info.plist opens, with no identifier; nor is a number one.
         QDir().mkpath(root.filePath("Bare.app/Contents"));
         const std::optional<Bundle> bare = openBundle(root.filePath("Bare.app"));
-        QVERIFY(bare && !bare->bundleIdentifier);
-        QVERIFY(bare->infoDictionary.isEmpty());
-        // An identifier that is not a string counts as missing.
+        QVERIFY(bare && !bare->bundleIdentifier && bare->infoDictionary.isEmpty());
         const std::optional<Bundle> numeric = openBundle(makeBundle(root.path(), "Numeric.app", {{"CFBundleIdentifier", 7}}));
         QVERIFY(numeric && !numeric->bundleIdentifier);
 
@@ -76,7 +59,6 @@ private slots:
             const std::optional<Bundle> broken = openBundle(bundle);
             QVERIFY(broken && !broken->bundleIdentifier);
         }
-
         // ASCII strings with an embedded NUL byte are read up to the NUL.
         const QByteArray nul("bplist00\xd1\x01\x02\x53k\0y\x53v\0w\x08\x0b\x0f"
                              "\0\0\0\0\0\0\x01\x01\0\0\0\0\0\0\0\x03"
@@ -87,33 +69,27 @@ private slots:
     void userDefaultsKeepBytesAcrossInstances()
     {
         TemporaryHome home;
-        const QString key = "tendril.selections.v3";
         const QByteArray blob("[{\"bundleID\":\"a\"}]\0\xff", 21);
-        QVERIFY(!SettingsUserDefaults().data(key));
-        SettingsUserDefaults().setData(key, blob);
+        QVERIFY(!SettingsUserDefaults().data("k"));
+        SettingsUserDefaults().setData("k", blob);
         QCOMPARE(SettingsUserDefaults::filePath(), home.path() + "/.config/Tendril/Tendril.conf");
-        QVERIFY(QFile::exists(SettingsUserDefaults::filePath()));
-        QCOMPARE(SettingsUserDefaults().data(key), std::optional<QByteArray>(blob));
+        QCOMPARE(SettingsUserDefaults().data("k"), std::optional<QByteArray>(blob));
         // A value of another type is no data.
-        QSettings(SettingsUserDefaults::filePath(), QSettings::IniFormat).setValue(key, QStringLiteral("[]"));
-        QVERIFY(!SettingsUserDefaults().data(key));
+        QSettings(SettingsUserDefaults::filePath(), QSettings::IniFormat).setValue("k", QStringLiteral("[]"));
+        QVERIFY(!SettingsUserDefaults().data("k"));
     }
 
+    // XDG folders when absolute, else under the home.
     void locationsFollowHomeAndXdg()
     {
         TemporaryHome home;
         QCOMPARE(StandardLocations::homeDirectory(), home.path());
         QCOMPARE(StandardLocations::cachesDirectory(), home.path() + "/.cache");
         QCOMPARE(StandardLocations::configDirectory(), home.path() + "/.config");
-
-        qputenv("XDG_CACHE_HOME", (home.path() + "/cache").toUtf8());
-        qputenv("XDG_CONFIG_HOME", (home.path() + "/config/").toUtf8());
-        QCOMPARE(StandardLocations::cachesDirectory(), home.path() + "/cache");
-        QCOMPARE(StandardLocations::configDirectory(), home.path() + "/config");
-
-        // Relative values are not valid XDG locations.
         qputenv("XDG_CACHE_HOME", "relative/cache");
+        qputenv("XDG_CONFIG_HOME", (home.path() + "/config/").toUtf8());
         QCOMPARE(StandardLocations::cachesDirectory(), home.path() + "/.cache");
+        QCOMPARE(StandardLocations::configDirectory(), home.path() + "/config");
     }
 };
 
