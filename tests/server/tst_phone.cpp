@@ -12,7 +12,7 @@ class PhoneTest : public QObject, ServerFixture {
 
     struct Run {
         int exitCode = -1;
-        QStringList lines;  // standard output
+        QStringList lines;   // standard output
         QString diagnostics; // standard error
     };
 
@@ -20,19 +20,11 @@ class PhoneTest : public QObject, ServerFixture {
     Run runPhone(const QStringList &arguments)
     {
         QProcess phone;
-        phone.start(QStringLiteral(TENDRIL_PHONE), QStringList{QStringLiteral("--port"),
-                                                               QString::number(port)} + arguments);
-        Run run;
-        if (!phone.waitForStarted(5000))
-            return run;
-        QDeadlineTimer deadline(10000);
-        while (phone.state() != QProcess::NotRunning && !deadline.hasExpired())
-            QTest::qWait(10);
-        run.exitCode = phone.exitCode();
-        run.lines = QString::fromUtf8(phone.readAllStandardOutput()).split(QLatin1Char('\n'),
-                                                                             Qt::SkipEmptyParts);
-        run.diagnostics = QString::fromUtf8(phone.readAllStandardError());
-        return run;
+        phone.start(TENDRIL_PHONE, QStringList{"--port", QString::number(port)} + arguments);
+        if (!phone.waitForStarted(5000) || !QTest::qWaitFor([&] { return phone.state() == QProcess::NotRunning; }, 10000))
+            return {};
+        return {phone.exitCode(), QString::fromUtf8(phone.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+                QString::fromUtf8(phone.readAllStandardError())};
     }
 
 private slots:
@@ -43,87 +35,57 @@ private slots:
     }
     void cleanup() { tearDown(); }
 
-    void parsesEveryKind()
+    // Every kind has a command whose message encodes back to that kind; bad
+    // commands are refused with a reason.
+    void parsesEveryKindAndRejectsBadCommands()
     {
-        // Every kind has a command whose message encodes back to that kind.
         for (int kind = 0; kind < TDMessageKindCount; ++kind) {
             const QString name = kindName(TDMessageKind(kind));
-            QStringList words{name};
-            for (const QStringList &arguments :
-                 {QStringList{}, QStringList{QStringLiteral("x")},
-                  QStringList{QStringLiteral("true")}, QStringList{QStringLiteral("0.5")},
-                  QStringList{QStringLiteral("a"), QStringLiteral("b")}}) {
-                if (const auto message = parsePhoneCommand(words + arguments, nullptr)) {
+            bool parsed = false;
+            for (const QStringList &arguments : {QStringList{}, {"x"}, {"true"}, {"0.5"}, {"a", "b"}}) {
+                if (const auto message = parsePhoneCommand(QStringList{name} + arguments, nullptr)) {
                     QCOMPARE(int(message->kind()), kind);
-                    words.clear();
+                    parsed = true;
                     break;
                 }
             }
-            QVERIFY2(words.isEmpty(), qPrintable(name));
+            QVERIFY2(parsed, qPrintable(name));
         }
-        QCOMPARE(*encodeMessage(*parsePhoneCommand({QStringLiteral("adjustVolume"), QStringLiteral("0.25")}, nullptr)),
+        QCOMPARE(*encodeMessage(*parsePhoneCommand({"adjustVolume", "0.25"}, nullptr)),
                  QByteArray(R"({"adjustVolume":{"delta":0.25}})"));
-        QCOMPARE(*encodeMessage(*parsePhoneCommand({QStringLiteral("frontmostAppUpdate")}, nullptr)),
-                 QByteArray(R"({"frontmostAppUpdate":{}})"));
-    }
-
-    void rejectsBadCommands_data()
-    {
-        QTest::addColumn<QStringList>("words");
-        QTest::newRow("unknown") << QStringList{QStringLiteral("launch")};
-        QTest::newRow("wrong case") << QStringList{QStringLiteral("Ping")};
-        QTest::newRow("missing field") << QStringList{QStringLiteral("launchApp")};
-        QTest::newRow("extra field") << QStringList{QStringLiteral("ping"), QStringLiteral("x")};
-        QTest::newRow("not a number") << QStringList{QStringLiteral("adjustVolume"), QStringLiteral("loud")};
-        QTest::newRow("not a boolean") << QStringList{QStringLiteral("dragDropMode"), QStringLiteral("1")};
-    }
-    void rejectsBadCommands()
-    {
-        QFETCH(QStringList, words);
-        QString error;
-        QVERIFY(!parsePhoneCommand(words, &error));
-        QVERIFY(!error.isEmpty());
+        for (const QStringList &words : {QStringList{"launch"}, {"Ping"}, {"launchApp"}, {"ping", "x"},
+                                         {"adjustVolume", "loud"}, {"dragDropMode", "1"}}) {
+            QString error;
+            QVERIFY(!parsePhoneCommand(words, &error));
+            QVERIFY2(!error.isEmpty(), qPrintable(words.join(' ')));
+        }
     }
 
     void greetsPairsAndSends()
     {
-        fake->applications.installed[QStringLiteral("com.example.notes")] =
-            QStringLiteral("/Applications/Notes.app");
-        const Run run = runPhone({QStringLiteral("--pin"), QStringLiteral("2500"),
-                                  QStringLiteral("--listen"), QStringLiteral("0.4"),
-                                  QStringLiteral("launchApp"), QStringLiteral("com.example.notes")});
+        fake->applications.installed["com.example.notes"] = "/Applications/Notes.app";
+        const Run run = runPhone({"--pin", "2500", "--listen", "0.4", "launchApp", "com.example.notes"});
         QCOMPARE(run.exitCode, 0);
-        QVERIFY2(run.diagnostics.contains(QStringLiteral("Greeting from \"Test Desk\", PIN asked")),
-                 qPrintable(run.diagnostics));
-        QVERIFY(run.lines.size() >= 5);
-        QCOMPARE(run.lines[0], QStringLiteral(R"({"macHello":{"pin":"2500","macName":"Test Desk"}})"));
-        QCOMPARE(run.lines[1], QStringLiteral(R"({"pairingConfirmed":{}})"));
-        QCOMPARE(run.lines[2], QStringLiteral(R"({"appListUpdate":{"apps":[]}})"));
-        QCOMPARE(run.lines[3], QStringLiteral(R"({"runningAppsUpdate":{"bundleIDs":[]}})"));
-        QCOMPARE(run.lines[4], QStringLiteral(R"({"frontmostAppUpdate":{}})"));
-        QCOMPARE(fake->applications.calls, QStringList{QStringLiteral("open /Applications/Notes.app")});
+        QVERIFY2(run.diagnostics.contains("Greeting from \"Test Desk\", PIN asked"), qPrintable(run.diagnostics));
+        QCOMPARE(run.lines.mid(0, 5), (QStringList{R"({"macHello":{"pin":"2500","macName":"Test Desk"}})",
+                                                   R"({"pairingConfirmed":{}})", R"({"appListUpdate":{"apps":[]}})",
+                                                   R"({"runningAppsUpdate":{"bundleIDs":[]}})", R"({"frontmostAppUpdate":{}})"}));
+        QCOMPARE(fake->applications.calls, QStringList{"open /Applications/Notes.app"});
     }
 
-    void reportsARejectedPin()
+    void exitCodesTellWhatWentWrong()
     {
-        const Run run = runPhone({QStringLiteral("--pin"), QStringLiteral("2501"),
-                                  QStringLiteral("--listen"), QStringLiteral("0.2"),
-                                  QStringLiteral("ping")});
-        QCOMPARE(run.exitCode, 3);
-        QVERIFY(run.lines.contains(QStringLiteral(R"({"pairingRejected":{}})")));
-        QVERIFY(run.lines.contains(QStringLiteral(R"({"pong":{}})")));
-    }
-
-    void failsClearlyWithoutADesktop()
-    {
-        server.reset(); // nobody listens any more
-        const Run run = runPhone({QStringLiteral("ping")});
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY(run.diagnostics.contains(QStringLiteral("cannot connect")));
-
-        const Run usage = runPhone({QStringLiteral("frobnicate")});
+        const Run rejected = runPhone({"--pin", "2501", "--listen", "0.2", "ping"});
+        QCOMPARE(rejected.exitCode, 3);
+        QVERIFY(rejected.lines.contains(R"({"pairingRejected":{}})"));
+        QVERIFY(rejected.lines.contains(R"({"pong":{}})"));
+        const Run usage = runPhone({"frobnicate"});
         QCOMPARE(usage.exitCode, 2);
-        QVERIFY(usage.diagnostics.contains(QStringLiteral("unknown command: frobnicate")));
+        QVERIFY(usage.diagnostics.contains("unknown command: frobnicate"));
+        server.reset(); // nobody listens any more
+        const Run alone = runPhone({"ping"});
+        QCOMPARE(alone.exitCode, 1);
+        QVERIFY(alone.diagnostics.contains("cannot connect"));
     }
 };
 
