@@ -43,7 +43,7 @@ private slots:
     {
         TemporaryHome home;
         QCOMPARE(AppScanner::scanRoots(), QStringList({"/Applications", "/System/Applications",
-                                                       "/System/Library/CoreServices", home.path() + "/Applications"}));
+                                                       "/System/Library/CoreServices", home.applications()}));
         const QList<InstalledApp> apps = AppScanner::scan({home.path() + "/missing"});
         QCOMPARE(apps.size(), 1);
         QCOMPARE(apps.first().bundleID, QString("com.apple.finder"));
@@ -120,7 +120,7 @@ private slots:
     void storePublishesTheScanOnce()
     {
         TemporaryHome home;
-        makeBundle(home.path() + "/Applications", "Zed.app", identified("z.zed", {{"CFBundleName", "Zed"}}));
+        makeBundle(home.applications(), "Zed.app", identified("z.zed", {{"CFBundleName", "Zed"}}));
         MacAppStore store;
         QSignalSpy changed(&store, &MacAppStore::allInstalledAppsChanged);
         QVERIFY(store.allInstalledApps().isEmpty()); // only once the event loop hands it over
@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(changed.count(), 1);
         // A store released while its scan runs leaves nothing behind.
         for (int i = 0; i < 50; ++i)
-            makeBundle(home.path() + "/Applications", QString("App%1.app").arg(i), identified(QString("n.%1").arg(i)));
+            makeBundle(home.applications(), QString("App%1.app").arg(i), identified(QString("n.%1").arg(i)));
         { MacAppStore released; }
         QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
