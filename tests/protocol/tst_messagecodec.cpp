@@ -172,17 +172,6 @@ private slots:
         QVERIFY(back->get<td::ClipboardPayload>()->text.endsWith('b'));
     }
 
-    void encodesLargeTexts()
-    {
-        QString plain;
-        for (int i = 0; i < 3'000'000; ++i)
-            plain += QChar(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"[i % 64]);
-        const QByteArray plainJson = encoded(td::ClipboardImagePayload{plain});
-        QCOMPARE(plainJson, "{\"clipboardImagePayload\":{\"data\":\"" + plain.toLatin1() + "\"}}");
-        const QString lines = QStringLiteral("line \"quoted\"\n").repeated(100'000);
-        QCOMPARE(clipboardTextOf(encoded(td::ClipboardPayload{lines})), lines);
-    }
-
     // Every field takes part in equality and hashing; no icon and an empty
     // icon are different records.
     void appItemsCompareAndHashByEveryField()
