@@ -1,8 +1,5 @@
-#include "LiteralCutter.h"
-
 #include "transport/FrameBuffer.h"
 
-#include <QRandomGenerator>
 #include <QtTest>
 
 namespace {
@@ -72,48 +69,6 @@ private slots:
         const auto cut = buffer.nextFrame();
         QVERIFY(cut && *cut == QByteArrayView(frame).sliced(8));
         QCOMPARE(buffer.size(), 0);
-    }
-
-    // Valid frames, garbage rich in marker bytes, bad and near-limit lengths
-    // and truncated frames, received in random pieces.
-    void matchesLiteralCuttingOnRandomStreams()
-    {
-        QRandomGenerator random(20261206);
-        for (int round = 0; round < 300; ++round) {
-            QByteArray stream;
-            for (int i = random.bounded(1, 30); i > 0; --i) {
-                switch (random.bounded(5)) {
-                case 0:
-                    stream += frameOf(QByteArray(random.bounded(1, 300), char('a' + i % 26)));
-                    break;
-                case 1:
-                    for (int n = random.bounded(1, 40); n > 0; --n)
-                        stream += "\xde\xad\xbe\xef\x00\x01x"[random.bounded(7)];
-                    break;
-                case 2:
-                    stream += header(random.bounded(2) ? 0 : 10'000'000 + random.bounded(100));
-                    break;
-                case 3:
-                    stream += frameOf(QByteArray(50, 'z')).first(random.bounded(1, 58));
-                    break;
-                case 4:
-                    stream += header(9'999'999).first(random.bounded(1, 9));
-                    break;
-                }
-            }
-            FrameBuffer buffer;
-            LiteralCutter literal;
-            QList<QByteArray> cut, expected;
-            for (qsizetype offset = 0, chunk; offset < stream.size(); offset += chunk) {
-                chunk = std::min<qsizetype>(random.bounded(1, 200), stream.size() - offset);
-                buffer.append(QByteArrayView(stream).sliced(offset, chunk));
-                literal.bytes.append(stream.mid(offset, chunk));
-                cut += drain(buffer);
-                expected += literal.drain();
-                QCOMPARE(buffer.pending().toByteArray(), literal.bytes);
-            }
-            QCOMPARE(cut, expected);
-        }
     }
 
     void framesCarryMarkerAndBigEndianLength()
