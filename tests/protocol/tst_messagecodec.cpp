@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QSet>
+#include <functional>
 #include <QTest>
 
 #include <cmath>
@@ -54,7 +55,6 @@ QList<std::pair<TDMessage, QByteArray>> samples()
         {td::ToggleDarkMode{}, R"({"toggleDarkMode":{}})"},
         // Floats in their shortest exact form.
         {td::AdjustVolume{-0.1f}, R"({"adjustVolume":{"delta":-0.1}})"},
-        {td::AdjustVolume{5.0f}, R"({"adjustVolume":{"delta":5}})"},
         {td::AdjustVolume{-0.0f}, R"({"adjustVolume":{"delta":-0}})"},
         {td::AdjustVolume{F::denorm_min()}, R"({"adjustVolume":{"delta":1e-45}})"},
         {td::AdjustVolume{F::max()}, R"({"adjustVolume":{"delta":3.4028235e+38}})"},
@@ -172,34 +172,22 @@ private slots:
         QVERIFY(back->get<td::ClipboardPayload>()->text.endsWith('b'));
     }
 
-    // Every field takes part in equality and hashing; no icon and an empty
-    // icon are different records.
-    void appItemsCompareAndHashByEveryField()
+    // Every field takes part in equality (the selection push compares lists);
+    // no icon and an empty icon differ.
+    void appItemsCompareByEveryField()
     {
-        const AppItem a = sampleItem();
-        QVERIFY(a == sampleItem());
-        QCOMPARE(qHash(a, 17), qHash(sampleItem(), 17));
-        QCOMPARE(std::hash<AppItem>{}(a), qHash(a));
         const QList<std::function<void(AppItem &)>> changes{
-            [](AppItem &i) { i.id = QUuid::createUuid(); },
-            [](AppItem &i) { i.bundleIdentifier = "com.apple.Finder"; },
-            [](AppItem &i) { i.displayName = "Finder "; },
-            [](AppItem &i) { i.iconData = QByteArray("pnh"); },
-            [](AppItem &i) { i.iconData.reset(); },
-            [](AppItem &i) { i.iconData = QByteArray(); },
-            [](AppItem &i) { i.gridIndex = 3; },
-            [](AppItem &i) { i.isRunning = false; },
-            [](AppItem &i) { i.isFrontmost = true; },
-            [](AppItem &i) { i.wasLastUsed = false; }};
-        QSet<AppItem> all{a};
+            [](AppItem &i) { i.id = QUuid::createUuid(); }, [](AppItem &i) { i.bundleIdentifier = "com.apple.Finder"; },
+            [](AppItem &i) { i.displayName = "Finder "; }, [](AppItem &i) { i.iconData = QByteArray("pnh"); },
+            [](AppItem &i) { i.iconData.reset(); }, [](AppItem &i) { i.iconData = QByteArray(); },
+            [](AppItem &i) { i.gridIndex = 3; }, [](AppItem &i) { i.isRunning = false; },
+            [](AppItem &i) { i.isFrontmost = true; }, [](AppItem &i) { i.wasLastUsed = false; }};
+        QVERIFY(sampleItem() == sampleItem());
         for (const auto &change : changes) {
             AppItem changed = sampleItem();
             change(changed);
-            QVERIFY(!(changed == a));
-            QVERIFY(qHash(changed) != qHash(a));
-            all.insert(changed);
+            QVERIFY(!(changed == sampleItem()));
         }
-        QCOMPARE(all.size(), changes.size() + 1);
     }
 };
 

@@ -52,13 +52,9 @@ private slots:
         row("escapes", "{\"clipboardPayload\":{\"text\":\"a\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\\u0000z\"}}",
             "{\"clipboardPayload\":{\"text\":\"a\\\"\\\\/\\b\\f\\n\\r\\t\xc3\xa9\xf0\x9f\x98\x80\\u0000z\"}}");
         row("float exponent", volume("2.5E-1"), volume("0.25"));
-        row("float largest", volume("3.4028235e38"), volume("3.4028235e+38"));
         row("float rounds to largest", volume("-3.40282356e38"), volume("-3.4028235e+38"));
         row("float underflows to zero", volume("1e-50"), volume("0"));
-        row("float big integer", volume("18446744073709551615"), volume("1.8446744e+19"));
         row("slot fraction zero", appList(slot("1.0")), appList(slot("1")));
-        row("slot exponent", appList(slot("2e3")), appList(slot("2000")));
-        row("slot negative zero", appList(slot("-0")), appList(slot("0")));
         row("slot max", appList(slot("9223372036854775807")));
         row("slot min", appList(slot("-9223372036854775808")));
         row("icon null", appList(R"("iconData":null,)" + kFlags), appList(kFlags));
@@ -99,14 +95,10 @@ private slots:
         row("no members", "{}", Kind::typeMismatch, {}, oneKey);
         row("unknown kind", R"({"hello":{}})", Kind::typeMismatch, {}, oneKey);
         row("two kinds", R"({"ping":{},"pong":{}})", Kind::typeMismatch, {}, oneKey);
-        row("two kinds, one bad", R"({"ping":{},"launchApp":null})", Kind::typeMismatch, {}, oneKey);
         row("payload null", R"({"ping":null})", Kind::valueNotFound, "ping");
-        row("payload true", R"({"ping":true})", Kind::typeMismatch, "ping");
         row("missing field", R"({"launchApp":{}})", Kind::keyNotFound, "launchApp");
         row("null field", R"({"launchApp":{"bundleID":null}})", Kind::valueNotFound, "launchApp/bundleID");
         row("number for text", R"({"launchApp":{"bundleID":7}})", Kind::typeMismatch, "launchApp/bundleID");
-        row("label is case-sensitive", R"({"launchApp":{"bundleId":"a"}})", Kind::keyNotFound, "launchApp");
-        row("number for Boolean", R"({"dragDropMode":{"active":1}})", Kind::typeMismatch, "dragDropMode/active");
         row("string for float", R"({"adjustVolume":{"delta":"1"}})", Kind::typeMismatch, "adjustVolume/delta");
         row("float overflow", volume("-3.5e38"), Kind::dataCorrupted, "adjustVolume/delta");
         row("array element", R"({"runningAppsUpdate":{"bundleIDs":["a",null]}})", Kind::valueNotFound,

@@ -1,9 +1,5 @@
-// The command-line phone: its command parsing, and the real program against a
-// real server on loopback.
+// The command-line phone against a real server on loopback.
 #include "ServerFixture.h"
-
-#include "protocol/MessageCodec.h"
-#include "tools/phone/PhoneCommand.h"
 
 #include <QProcess>
 
@@ -34,21 +30,6 @@ private slots:
         QVERIFY(startServer(2500));
     }
     void cleanup() { tearDown(); }
-
-    // Commands build the message of their kind; bad ones are refused with a reason.
-    void parsesCommands()
-    {
-        QCOMPARE(*encodeMessage(*parsePhoneCommand({"adjustVolume", "0.25"}, nullptr)),
-                 QByteArray(R"({"adjustVolume":{"delta":0.25}})"));
-        QCOMPARE(*encodeMessage(*parsePhoneCommand({"dragDropMode", "true"}, nullptr)),
-                 QByteArray(R"({"dragDropMode":{"active":true}})"));
-        for (const QStringList &words : {QStringList{"launch"}, {"Ping"}, {"launchApp"}, {"ping", "x"},
-                                         {"adjustVolume", "loud"}, {"dragDropMode", "1"}}) {
-            QString error;
-            QVERIFY(!parsePhoneCommand(words, &error));
-            QVERIFY2(!error.isEmpty(), qPrintable(words.join(' ')));
-        }
-    }
 
     void greetsPairsAndSends()
     {

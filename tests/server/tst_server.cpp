@@ -64,27 +64,20 @@ private slots:
             QVERIFY(QRegularExpression("^[0-9]{4}$").match(drawPin()).hasMatch());
     }
 
-    void listensAdvertisesAndGreets()
+    // Construction starts nothing; started, the server advertises, greets
+    // with its PIN and name, and pairs only with that exact PIN.
+    void greetsAndPairsOnlyWithTheExactPin()
     {
-        // Construction starts nothing.
         QCOMPARE(server->serverState(), ServerState::stopped);
         QVERIFY(server->pin().isEmpty() && !server->listener() && fake->advertiser.calls.isEmpty());
-        startServer(7);
+        startServer(42);
         QCOMPARE(fake->advertiser.calls, QStringList{QString("advertise Test Desk _tendril._tcp local. %1").arg(port)});
         auto phone = connectPhone(true);
         QVERIFY(phone);
         const TDMessage hello = phone->take();
-        QCOMPARE(hello.get<td::MacHello>()->pin, QStringLiteral("0007"));
-        QCOMPARE(hello.get<td::MacHello>()->macName, QStringLiteral("Test Desk"));
+        QCOMPARE(hello.get<td::MacHello>()->pin + " " + hello.get<td::MacHello>()->macName, QStringLiteral("0042 Test Desk"));
         QCOMPARE(server->serverState(), ServerState::connected);
         QTRY_VERIFY(server->isConnected());
-    }
-
-    void pairsOnlyWithTheExactPin()
-    {
-        startServer(42);
-        auto phone = connectPhone();
-        QVERIFY(phone);
         for (const char *wrong : {"42", " 0042", "0042 ", "1234"}) {
             phone->send(td::IPhoneHello{wrong});
             QVERIFY2(phone->take().is<td::PairingRejected>(), wrong);
@@ -99,11 +92,8 @@ private slots:
         QVERIFY(phone->take().get<td::AppListUpdate>()->apps.isEmpty());
         QCOMPARE(phone->take().get<td::RunningAppsUpdate>()->bundleIDs, QStringList{"com.apple.finder"});
         QCOMPARE(server->serverState(), ServerState::paired);
-        QVERIFY(server->runningAppsTimer()->isActive());
-        QCOMPARE(server->runningAppsTimer()->interval(), 1500);
-        QVERIFY(server->pingTimer()->isActive());
-        QCOMPARE(server->pingTimer()->interval(), 5000);
-
+        QCOMPARE(server->runningAppsTimer()->isActive() ? server->runningAppsTimer()->interval() : 0, 1500);
+        QCOMPARE(server->pingTimer()->isActive() ? server->pingTimer()->interval() : 0, 5000);
         // A wrong PIN later leaves the pairing and its timers alone.
         phone->received.clear();
         phone->send(td::IPhoneHello{"9999"});

@@ -103,6 +103,7 @@ private slots:
         InstalledAppsModel model;
         model.setStore(m_store.get());
         model.setSearchText("term");
+        QCOMPARE(model.rowCount(), 1);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.toggle(0);
         QCOMPARE(m_store->selectedApps().first().bundleIdentifier, QString("org.sample.term"));
