@@ -1,11 +1,11 @@
 // App control against real processes started from test bundles in a
 // temporary home.
-#include "ActionFakes.h"
 #include "TestBundles.h"
 
 #include "platform/LinuxApplicationServices.h"
 #include "server/AppControl.h"
 #include "server/QuickActions.h"
+#include "tests/server/FakePlatform.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -28,11 +28,7 @@ public:
     void unhide(const RunningApplication &app) override { record("unhide", app); LinuxApplicationServices::unhide(app); }
     void activate(const RunningApplication &app) override { record("activate", app); LinuxApplicationServices::activate(app); }
     void hide(const RunningApplication &app) override { record("hide", app); LinuxApplicationServices::hide(app); }
-    void activateSelf() override
-    {
-        record("activateSelf", {});
-        LinuxApplicationServices::activateSelf();
-    }
+    void activateSelf() override { record("activateSelf", {}); LinuxApplicationServices::activateSelf(); }
 
 private:
     void record(const char *what, const RunningApplication &app)
@@ -42,37 +38,29 @@ private:
     }
 };
 
-QList<RunningApplication> runningFromBundles(const QString &folder)
-{
-    QList<RunningApplication> found;
-    for (const RunningApplication &app : LinuxApplicationServices().runningApplications())
-        if (app.bundlePath.startsWith(folder))
-            found.append(app);
-    return found;
-}
+constexpr int kProcessWaitMs = 20000; // processes start and end slowly on a loaded machine
 
 } // namespace
-
-// Processes start and end slowly on a loaded machine.
-constexpr int kProcessWaitMs = 20000;
 
 class AppControlTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir home;
-    QString applications;
-    RecordingScriptHost scripts;
+    QString applications = home.path() + "/Applications";
+    RecordingScripts scripts;
     RecordedLog log;
     QuickActions quick{scripts, log.sink()};
 
-    QList<RunningApplication> instancesOf(const QString &identifier)
+    QList<RunningApplication> ours(const QString &identifier = {})
     {
-        QList<RunningApplication> found = runningFromBundles(home.path());
-        found.removeIf([&](const RunningApplication &app) { return app.bundleIdentifier != identifier; });
+        QList<RunningApplication> found = LinuxApplicationServices().runningApplications();
+        found.removeIf([&](const RunningApplication &app) {
+            return !app.bundlePath.startsWith(home.path()) || (!identifier.isEmpty() && app.bundleIdentifier != identifier);
+        });
         return found;
     }
 
-    // Starts NAME.app's executable twice, or once; returns the pids in order.
+    // Starts NAME.app's executable `count` times; returns the pids in order.
     QList<qint64> start(const QString &name, int count = 1)
     {
         QList<qint64> pids(count);
@@ -85,9 +73,7 @@ class AppControlTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(home.isValid());
         qputenv("HOME", home.path().toUtf8());
-        applications = home.path() + "/Applications";
         writeTestBundle(applications, "Notes", {{"CFBundleIdentifier", "com.example.notes"},
                                                 {"CFBundleDisplayName", "Notes Display"}, {"CFBundleName", "NotesName"}});
         writeTestBundle(applications, "Plain", {{"CFBundleIdentifier", "com.example.plain"}, {"CFBundleName", "Plain Name"}});
@@ -109,76 +95,57 @@ private slots:
     // Whatever a case started is gone before the next begins.
     void cleanup()
     {
-        for (const RunningApplication &app : runningFromBundles(home.path()))
+        for (const RunningApplication &app : ours())
             ::kill(pid_t(app.processIdentifier), SIGKILL);
-        QTRY_VERIFY_WITH_TIMEOUT(runningFromBundles(home.path()).isEmpty(), kProcessWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(ours().isEmpty(), kProcessWaitMs);
     }
 
+    // Only processes run from bundles, in pid order, named as the bundle says.
     void listsProcessesRunningFromBundles()
     {
         const qint64 notes = start("Notes").first(), plain = start("Plain").first(), bare = start("Bare").first();
         QProcess outsider;
         outsider.start("sleep", {"5"});
         QVERIFY(outsider.waitForStarted());
-        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.bare").size(), 1, kProcessWaitMs);
-
+        QTRY_COMPARE_WITH_TIMEOUT(ours().size(), 3, kProcessWaitMs);
         const QList<RunningApplication> all = LinuxApplicationServices().runningApplications();
         QVERIFY(std::none_of(all.begin(), all.end(), [&](auto &a) { return a.processIdentifier == outsider.processId(); }));
-        const QList<RunningApplication> ours = runningFromBundles(home.path());
-        QCOMPARE(ours.size(), 3);
-        QVERIFY(std::is_sorted(ours.begin(), ours.end(), [](auto &a, auto &b) {
-            return a.processIdentifier < b.processIdentifier;
-        }));
-        auto byPid = [&](qint64 pid) {
-            return *std::find_if(ours.begin(), ours.end(), [pid](auto &a) { return a.processIdentifier == pid; });
-        };
-        QCOMPARE(byPid(notes).bundleIdentifier, QString("com.example.notes"));
-        QCOMPARE(byPid(notes).localizedName, QString("Notes Display"));
-        QCOMPARE(byPid(notes).bundlePath, applications + "/Notes.app");
-        QCOMPARE(byPid(plain).localizedName, QString("Plain Name"));
-        QCOMPARE(byPid(bare).localizedName, QString("Bare"));
+        const QMap<qint64, QString> expected{{notes, "com.example.notes Notes Display /Notes.app"},
+                                             {plain, "com.example.plain Plain Name /Plain.app"}, {bare, "com.example.bare Bare /Bare.app"}};
+        QStringList seen, want;
+        for (const RunningApplication &app : ours())
+            seen.append(QString("%1 %2 %3 %4").arg(app.processIdentifier).arg(*app.bundleIdentifier, *app.localizedName,
+                                                                               app.bundlePath.mid(applications.size())));
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            want.append(QString::number(it.key()) + " " + it.value());
+        QCOMPARE(seen, want);
         QCOMPARE(LinuxApplicationServices().ownBundleIdentifier(), std::nullopt);
         outsider.kill();
         outsider.waitForFinished();
     }
 
-    void launchStartsOnlyOneInstance()
+    // A launch starts one instance and activates nothing by hand; asked again,
+    // this program comes forward, then the app's instances in pid order after
+    // the delay. Hide and minimise reach every instance.
+    void launchActivateHideAndMinimise()
     {
         RecordingApplicationServices services;
         AppControl control(services, quick, log.sink());
         QCOMPARE(services.urlForApplication("com.example.notes"), applications + "/Notes.app");
         control.launchOrActivate("com.example.notes");
-        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.notes").size(), 1, kProcessWaitMs);
-        QVERIFY(services.calls.isEmpty()); // a launch activates nothing by hand
+        QTRY_COMPARE_WITH_TIMEOUT(ours("com.example.notes").size(), 1, kProcessWaitMs);
+        QVERIFY(services.calls.isEmpty());
 
-        control.launchOrActivate("com.example.notes");
-        const qint64 pid = instancesOf("com.example.notes").first().processIdentifier;
-        QTRY_COMPARE(services.calls, QStringList({"activateSelf", QString("unhide %1").arg(pid),
-                                                  QString("activate %1").arg(pid)}));
-        QTest::qWait(200);
-        QCOMPARE(instancesOf("com.example.notes").size(), 1);
-
-        // Minimising names the running process; an app not running gets no script.
-        control.minimizeWindows("com.example.plain");
-        control.minimizeWindows("com.example.notes");
-        QCOMPARE(scripts.ran(), QStringList{Scripts::minimizeWindows("Notes Display")});
-        QVERIFY(log.lines().isEmpty());
-    }
-
-    void bringsTwoInstancesForwardInOrderAfterTheDelay()
-    {
         const QList<qint64> pids = start("Plain", 2);
-        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.plain").size(), 2, kProcessWaitMs);
-        RecordingApplicationServices services;
-        AppControl control(services, quick, log.sink());
+        QTRY_COMPARE_WITH_TIMEOUT(ours("com.example.plain").size(), 2, kProcessWaitMs);
         control.launchOrActivate("com.example.plain");
         QCOMPARE(services.calls, QStringList{"activateSelf"});
         QTRY_COMPARE(services.calls.size(), 5);
-        QCOMPARE(services.calls, QStringList({"activateSelf", QString("unhide %1").arg(pids[0]),
-                                              QString("activate %1").arg(pids[0]), QString("unhide %1").arg(pids[1]),
-                                              QString("activate %1").arg(pids[1])}));
+        QCOMPARE(services.calls, QStringList({"activateSelf", QString("unhide %1").arg(pids[0]), QString("activate %1").arg(pids[0]),
+                                              QString("unhide %1").arg(pids[1]), QString("activate %1").arg(pids[1])}));
         QVERIFY(services.callTimesMs.at(1) - services.callTimesMs.at(0) >= AppControl::activationDelayMs);
-        QCOMPARE(instancesOf("com.example.plain").size(), 2);
+        QCOMPARE(ours("com.example.plain").size(), 2);
+        QCOMPARE(ours("com.example.notes").size(), 1);
 
         services.calls.clear();
         control.hideApp("com.example.plain");
@@ -186,26 +153,26 @@ private slots:
         // Drag-and-drop mode brings only this program forward.
         services.calls.clear();
         control.dragDropMode(false);
-        QCOMPARE(services.calls, QStringList());
         control.dragDropMode(true);
         QCOMPARE(services.calls, QStringList{"activateSelf"});
+        // Minimising names the running process; an app not running gets no script.
+        control.minimizeWindows("com.example.bare");
+        control.minimizeWindows("com.example.notes");
+        QCOMPARE(scripts.ran(), QStringList{Scripts::minimizeWindows("Notes Display")});
+        QVERIFY(log.lines().isEmpty());
     }
 
+    // Every instance gets an ordinary termination request it can handle.
     void quitRequestsTerminationOfEveryInstance()
     {
         start("Polite");
         start("Plain", 2);
-        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.plain").size(), 2, kProcessWaitMs);
-        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.polite").size(), 1, kProcessWaitMs);
-
+        QTRY_COMPARE_WITH_TIMEOUT(ours().size(), 3, kProcessWaitMs);
         LinuxApplicationServices services;
         AppControl control(services, quick, log.sink());
-        control.quitApp("com.example.plain");
-        control.quitApp("com.example.polite");
-        control.quitApp("com.example.notes"); // not running: nothing
-        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.plain").size(), 0, kProcessWaitMs);
-        QTRY_COMPARE_WITH_TIMEOUT(instancesOf("com.example.polite").size(), 0, kProcessWaitMs);
-        // The application saw an ordinary termination request it could handle.
+        for (const char *id : {"com.example.plain", "com.example.polite", "com.example.notes"})
+            control.quitApp(id);
+        QTRY_COMPARE_WITH_TIMEOUT(ours().size(), 0, kProcessWaitMs);
         QFile signal(home.path() + "/polite-signal");
         QTRY_VERIFY(signal.exists());
         QVERIFY(signal.open(QIODevice::ReadOnly));
@@ -226,7 +193,7 @@ private slots:
         control.launchOrActivate("com.example.broken");
         QTRY_COMPARE(log.lines().size(), 1);
         QVERIFY2(log.lines().first().startsWith("[Launch] com.example.broken: "), qPrintable(log.lines().first()));
-        QCOMPARE(instancesOf("com.example.broken").size(), 0);
+        QCOMPARE(ours("com.example.broken").size(), 0);
     }
 };
 

@@ -1,8 +1,7 @@
 // Clipboard actions on the real X11 clipboard, checked from outside with xclip.
-#include "platform/FileViewer.h"
 #include "platform/Pasteboard.h"
-#include "platform/ScreenCapture.h"
 #include "server/ClipboardActions.h"
+#include "tests/server/FakePlatform.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -13,13 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-struct NoCapture : ScreenCapture {
-    std::optional<QString> capture(const QString &) override { return QStringLiteral("unused"); }
-};
-struct NoViewer : FileViewer {
-    void showFile(const QString &) override {}
-};
 
 QImage sampleImage()
 {
@@ -38,9 +30,26 @@ QByteArray encoded(const QImage &image, const char *format)
     return bytes;
 }
 
-bool samePixels(const QImage &a, const QImage &b)
+QString base64Png() { return encoded(sampleImage(), "PNG").toBase64(); }
+
+bool isSample(const QImage &image)
 {
-    return a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
+    return image.convertToFormat(QImage::Format_ARGB32) == sampleImage();
+}
+
+// The PNG image a payload carries, strictly decoded.
+QImage imageOf(const TDMessage &message)
+{
+    const auto *payload = message.get<td::ClipboardImagePayload>();
+    const auto bytes = QByteArray::fromBase64Encoding(payload ? payload->data.toLatin1() : "",
+                                                      QByteArray::AbortOnBase64DecodingErrors);
+    return bytes && bytes.decoded.startsWith("\x89PNG") ? QImage::fromData(bytes.decoded, "PNG") : QImage();
+}
+
+QString textOf(const TDMessage &message)
+{
+    const auto *payload = message.get<td::ClipboardPayload>();
+    return payload ? payload->text : QStringLiteral("(not a text payload)");
 }
 
 } // namespace
@@ -49,134 +58,75 @@ class ClipboardTest : public QObject {
     Q_OBJECT
 
     QtPasteboard pasteboard;
-    NoCapture capture;
-    NoViewer viewer;
+    NoScreenCapture capture;
+    RecordingFileViewer viewer;
     QTemporaryDir files;
 
     ClipboardActions actions() { return ClipboardActions(pasteboard, capture, viewer); }
 
-    // Asks xclip, as another X client would; this process keeps serving the
-    // clipboard while it waits.
+    // Asks xclip, as another X client would, while this process serves it.
     QByteArray readFromOutside(const QString &target)
     {
         QProcess xclip;
         xclip.start("xclip", {"-o", "-selection", "clipboard", "-t", target});
         QSignalSpy finished(&xclip, &QProcess::finished);
-        if (!finished.wait(5000))
-            return "(xclip did not finish)";
-        return xclip.readAllStandardOutput();
-    }
-
-    // Another client takes the clipboard and offers the file as `target`.
-    void offerFromOutside(const QByteArray &bytes, const QString &target)
-    {
-        const QString path = files.filePath("offer");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        file.close();
-        QCOMPARE(QProcess::execute("xclip", {"-i", "-selection", "clipboard", "-t", target, path}), 0);
-        QTRY_VERIFY(!QGuiApplication::clipboard()->ownsClipboard());
-    }
-
-    static QImage imageOf(const TDMessage &message)
-    {
-        const td::ClipboardImagePayload *payload = message.get<td::ClipboardImagePayload>();
-        if (!payload)
-            return {};
-        const auto bytes = QByteArray::fromBase64Encoding(payload->data.toLatin1(),
-                                                          QByteArray::AbortOnBase64DecodingErrors);
-        if (!bytes || !bytes.decoded.startsWith("\x89PNG"))
-            return {};
-        return QImage::fromData(bytes.decoded, "PNG");
-    }
-
-    static QString textOf(const TDMessage &message)
-    {
-        const td::ClipboardPayload *payload = message.get<td::ClipboardPayload>();
-        return payload ? payload->text : QStringLiteral("(not a text payload)");
+        return finished.wait(5000) ? xclip.readAllStandardOutput() : "(xclip did not finish)";
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(QGuiApplication::platformName() == "xcb", "needs an X display");
-    }
-
+    void initTestCase() { QVERIFY2(QGuiApplication::platformName() == "xcb", "needs an X display"); }
     // Taking the clipboard back ends any xclip still offering it.
     void cleanup() { QGuiApplication::clipboard()->setText(QString()); }
 
+    // A marked text or an image payload in any readable format goes in as an image.
     void imagesComeAsMarkedTextOrImagePayloads()
     {
         ClipboardActions clipboard = actions();
-        clipboard.receiveTextPayload("[IMAGE]" + encoded(sampleImage(), "PNG").toBase64());
-        QVERIFY(samePixels(QImage::fromData(readFromOutside("image/png"), "PNG"), sampleImage()));
+        clipboard.receiveTextPayload("[IMAGE]" + base64Png());
+        QVERIFY(isSample(QImage::fromData(readFromOutside("image/png"), "PNG")));
         QVERIFY(readFromOutside("UTF8_STRING").isEmpty());
-        QVERIFY(samePixels(imageOf(clipboard.sendClipboard()), sampleImage()));
-
+        QVERIFY(isSample(imageOf(clipboard.sendClipboard())));
         clipboard.receiveTextPayload("before");
-        clipboard.receiveImagePayload(encoded(sampleImage(), "BMP").toBase64()); // any readable format
-        QVERIFY(samePixels(QImage::fromData(readFromOutside("image/png"), "PNG"), sampleImage()));
-        QVERIFY(samePixels(imageOf(clipboard.sendClipboard()), sampleImage()));
+        clipboard.receiveImagePayload(encoded(sampleImage(), "BMP").toBase64());
+        QVERIFY(isSample(QImage::fromData(readFromOutside("image/png"), "PNG")));
+        QVERIFY(isSample(imageOf(clipboard.sendClipboard())));
     }
 
-    // Text replaces an image; text that only looks like a marked image stays text.
-    void textGoesInAndOut_data()
-    {
-        QTest::addColumn<QString>("text");
-        const QString base64 = encoded(sampleImage(), "PNG").toBase64();
-        QTest::newRow("text") << QString("héllo, desktop");
-        QTest::newRow("lower-case marker") << "[image]" + base64;
-        QTest::newRow("not base64") << QString("[IMAGE]this is not base64!");
-        QTest::newRow("base64 with a line break") << "[IMAGE]" + base64.left(8) + "\n" + base64.mid(8);
-        QTest::newRow("base64 of no image") << "[IMAGE]" + QString(QByteArray("plain words").toBase64());
-        QTest::newRow("marker alone") << QString("[IMAGE]");
-    }
+    // Text replaces an image; text that only looks like a marked image stays
+    // text; a bad image payload leaves the clipboard alone.
     void textGoesInAndOut()
     {
-        QFETCH(QString, text);
-        ClipboardActions clipboard = actions();
-        clipboard.receiveImagePayload(encoded(sampleImage(), "PNG").toBase64()); // replaced below
-        clipboard.receiveTextPayload(text);
-        QCOMPARE(textOf(clipboard.sendClipboard()), text);
-        QCOMPARE(readFromOutside("UTF8_STRING"), text.toUtf8());
+        const QString base64 = base64Png();
+        for (const QString &text : {QString("héllo, desktop"), "[image]" + base64, QString("[IMAGE]this is not base64!"),
+                                    "[IMAGE]" + base64.left(8) + "\n" + base64.mid(8),
+                                    "[IMAGE]" + QString(QByteArray("plain words").toBase64()), QString("[IMAGE]")}) {
+            ClipboardActions clipboard = actions();
+            clipboard.receiveImagePayload(base64);
+            clipboard.receiveTextPayload(text);
+            for (const QString &bad : {QString("%%%not base64%%%"), base64.chopped(1),
+                                       QString(QByteArray("just some bytes").toBase64()), QString()})
+                clipboard.receiveImagePayload(bad);
+            QCOMPARE(textOf(clipboard.sendClipboard()), text);
+            QCOMPARE(readFromOutside("UTF8_STRING"), text.toUtf8());
+        }
     }
 
-    void badImagePayloadLeavesTheClipboardAlone_data()
-    {
-        QTest::addColumn<QString>("data");
-        QTest::newRow("not base64") << QString("%%%not base64%%%");
-        QTest::newRow("unpadded") << QString(encoded(sampleImage(), "PNG").toBase64()).chopped(1);
-        QTest::newRow("no image") << QString(QByteArray("just some bytes").toBase64());
-        QTest::newRow("empty") << QString();
-    }
-    void badImagePayloadLeavesTheClipboardAlone()
-    {
-        QFETCH(QString, data);
-        ClipboardActions clipboard = actions();
-        clipboard.receiveTextPayload("kept");
-        clipboard.receiveImagePayload(data);
-        QCOMPARE(textOf(clipboard.sendClipboard()), QString("kept"));
-        QCOMPARE(readFromOutside("UTF8_STRING"), QByteArray("kept"));
-    }
-
-    void imagesFromOtherProgramsGoOutAsPNG_data()
-    {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<QByteArray>("format");
-        QTest::newRow("png") << "image/png" << QByteArray("PNG");
-        QTest::newRow("tiff") << "image/tiff" << QByteArray("TIFF");
-        QTest::newRow("jpeg is not looked for") << "image/jpeg" << QByteArray("JPEG");
-    }
+    // PNG and TIFF from another client go out as PNG; JPEG is not looked for.
     void imagesFromOtherProgramsGoOutAsPNG()
     {
-        QFETCH(QString, target);
-        QFETCH(QByteArray, format);
-        offerFromOutside(encoded(sampleImage(), format.constData()), target);
-        if (format == "JPEG")
-            QCOMPARE(textOf(actions().sendClipboard()), QString());
-        else
-            QVERIFY(samePixels(imageOf(actions().sendClipboard()), sampleImage()));
+        for (const auto &[target, format] : QList<std::pair<QString, const char *>>{
+                 {"image/png", "PNG"}, {"image/tiff", "TIFF"}, {"image/jpeg", "JPEG"}}) {
+            QFile file(files.filePath("offer"));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(encoded(sampleImage(), format)));
+            file.close();
+            QCOMPARE(QProcess::execute("xclip", {"-i", "-selection", "clipboard", "-t", target, file.fileName()}), 0);
+            QTRY_VERIFY(!QGuiApplication::clipboard()->ownsClipboard());
+            if (target == "image/jpeg")
+                QCOMPARE(textOf(actions().sendClipboard()), QString());
+            else
+                QVERIFY2(isSample(imageOf(actions().sendClipboard())), qPrintable(target));
+            cleanup();
+        }
     }
 
     void anImageWinsOverTextAndNothingSendsEmptyText()
@@ -185,7 +135,7 @@ private slots:
         both->setImageData(sampleImage());
         both->setText("also text");
         QGuiApplication::clipboard()->setMimeData(both);
-        QVERIFY(samePixels(imageOf(actions().sendClipboard()), sampleImage()));
+        QVERIFY(isSample(imageOf(actions().sendClipboard())));
         QGuiApplication::clipboard()->clear();
         QCOMPARE(textOf(actions().sendClipboard()), QString());
     }

@@ -11,15 +11,7 @@
 
 namespace {
 
-QByteArray swapEnv(const char *name, const QByteArray &value)
-{
-    const QByteArray old = qgetenv(name);
-    if (value.isNull())
-        qunsetenv(name);
-    else
-        qputenv(name, value);
-    return old;
-}
+const char *const homeVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
 
 QString xmlValue(const QVariant &value)
 {
@@ -28,102 +20,85 @@ QString xmlValue(const QVariant &value)
     case QMetaType::Bool:
         return value.toBool() ? "<true/>" : "<false/>";
     case QMetaType::Int:
-    case QMetaType::LongLong:
         return QStringLiteral("<integer>%1</integer>").arg(value.toLongLong());
     case QMetaType::QVariantList:
         for (const QVariant &element : value.toList())
             out += xmlValue(element);
         return "<array>" + out + "</array>";
-    case QMetaType::QVariantMap: {
-        const QVariantMap map = value.toMap();
-        for (auto it = map.begin(); it != map.end(); ++it)
-            out += "<key>" + it.key().toHtmlEscaped() + "</key>" + xmlValue(it.value());
+    case QMetaType::QVariantMap:
+        for (const auto &[key, element] : value.toMap().asKeyValueRange())
+            out += "<key>" + key.toHtmlEscaped() + "</key>" + xmlValue(element);
         return "<dict>" + out + "</dict>";
-    }
     default:
         return "<string>" + value.toString().toHtmlEscaped() + "</string>";
     }
 }
 
-QByteArray plistBytes(const QVariantMap &info, PlistFormat format)
+QByteArray bigEndian(quint32 value)
 {
-    const QByteArray xml = QByteArrayLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                             "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-                                             "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-                                             "<plist version=\"1.0\">")
-        + xmlValue(info).toUtf8() + QByteArrayLiteral("</plist>\n");
-    if (format == PlistFormat::Xml)
-        return xml;
-    // The same document converted by libplist.
-    plist_t root = nullptr;
-    plist_from_xml(xml.constData(), uint32_t(xml.size()), &root);
-    char *bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(root, &bytes, &length);
-    const QByteArray result(bytes, length);
-    std::free(bytes);
-    plist_free(root);
-    return result;
-}
-
-void appendBigEndian(QByteArray &out, quint32 value)
-{
-    char bytes[4];
-    qToBigEndian(value, bytes);
-    out.append(bytes, 4);
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
+    return bytes;
 }
 
 } // namespace
 
+// HOME points at the folder and the XDG folders fall back to it; the data
+// folders too, so the machine's own desktop entries stay out of the catalogue.
 TemporaryHome::TemporaryHome()
 {
-    m_oldHome = swapEnv("HOME", m_dir.path().toUtf8());
-    m_oldConfig = swapEnv("XDG_CONFIG_HOME", QByteArray());
-    m_oldCache = swapEnv("XDG_CACHE_HOME", QByteArray());
+    for (int i = 0; i < 5; ++i)
+        m_old[i] = qgetenv(homeVariables[i]);
+    qputenv("HOME", m_dir.path().toUtf8());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CACHE_HOME");
+    qunsetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_DIRS", (m_dir.path() + "/.system-data").toUtf8());
 }
 
 TemporaryHome::~TemporaryHome()
 {
-    swapEnv("HOME", m_oldHome);
-    swapEnv("XDG_CONFIG_HOME", m_oldConfig);
-    swapEnv("XDG_CACHE_HOME", m_oldCache);
+    for (int i = 0; i < 5; ++i)
+        m_old[i].isNull() ? qunsetenv(homeVariables[i]) : qputenv(homeVariables[i], m_old[i]);
 }
 
-QString makeBundle(const QString &root, const QString &entryName, const QVariantMap &info,
-                   PlistFormat format)
+QString makeBundle(const QString &root, const QString &entryName, const QVariantMap &info, PlistFormat format)
 {
-    const QString bundle = root + QLatin1Char('/') + entryName;
-    QDir().mkpath(bundle + QStringLiteral("/Contents/Resources"));
-    QFile file(bundle + QStringLiteral("/Contents/Info.plist"));
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write(plistBytes(info, format));
-    return bundle;
+    const QString bundle = root + '/' + entryName;
+    QDir().mkpath(bundle + "/Contents/Resources");
+    QByteArray bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                       "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n<plist version=\"1.0\">"
+                       + xmlValue(info).toUtf8() + "</plist>\n";
+    if (format == PlistFormat::Binary) {
+        // The same document converted by libplist.
+        plist_t root = nullptr;
+        plist_from_xml(bytes.constData(), uint32_t(bytes.size()), &root);
+        char *binary = nullptr;
+        uint32_t length = 0;
+        plist_to_bin(root, &binary, &length);
+        bytes = QByteArray(binary, length);
+        std::free(binary);
+        plist_free(root);
+    }
+    QFile file(bundle + "/Contents/Info.plist");
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? bundle : QString();
 }
 
 bool writeIcns(const QString &path, const QList<QImage> &images)
 {
+    // The element types for 16, 32, 64, 128, 256, 512 and 1024 pixels.
+    static const QList<int> sides = {16, 32, 64, 128, 256, 512, 1024};
+    const char *types[] = {"icp4", "icp5", "icp6", "ic07", "ic08", "ic09", "ic10"};
     QByteArray elements;
     for (const QImage &image : images) {
-        // The element types for 16, 32, 64, 128, 256, 512 and 1024 pixels.
-        static const QList<int> sides = {16, 32, 64, 128, 256, 512, 1024};
-        const char *types[] = {"icp4", "icp5", "icp6", "ic07", "ic08", "ic09", "ic10"};
         const qsizetype index = sides.indexOf(image.width());
-        if (index < 0 || image.width() != image.height())
-            return false;
         QByteArray png;
         QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        if (!image.save(&buffer, "PNG"))
+        if (index < 0 || image.width() != image.height() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
             return false;
-        elements.append(types[index], 4);
-        appendBigEndian(elements, quint32(png.size() + 8));
-        elements.append(png);
+        elements += QByteArray(types[index], 4) + bigEndian(quint32(png.size() + 8)) + png;
     }
-    QByteArray file("icns");
-    appendBigEndian(file, quint32(elements.size() + 8));
-    file.append(elements);
-
+    const QByteArray file = "icns" + bigEndian(quint32(elements.size() + 8)) + elements;
     QFile out(path);
     return out.open(QIODevice::WriteOnly) && out.write(file) == file.size();
 }

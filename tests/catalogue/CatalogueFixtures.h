@@ -13,11 +13,11 @@ public:
     TemporaryHome();
     ~TemporaryHome();
     QString path() const { return m_dir.path(); }
-    bool isValid() const { return m_dir.isValid(); }
+    QString applications() const { return m_dir.path() + "/Applications"; }
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_oldHome, m_oldConfig, m_oldCache;
+    QByteArray m_old[5];
 };
 
 enum class PlistFormat { Xml, Binary };

@@ -7,15 +7,6 @@ Q_DECLARE_METATYPE(DecodingError::Kind)
 
 namespace {
 
-DecodingError failureOf(const QByteArray &json)
-{
-    DecodingError error;
-    error.description = QStringLiteral("<decoded>");
-    if (decodeMessage(json, &error))
-        qWarning("unexpectedly decoded %s", json.constData());
-    return error;
-}
-
 // An app list of one Finder item; `rest` are the members after its name.
 QByteArray appList(const QByteArray &rest, const QByteArray &id = "3F2A8C10-5B7D-4E21-9A6C-0D14E7B2C953")
 {
@@ -42,8 +33,7 @@ class TestMessageDecoding : public QObject {
     Q_OBJECT
 
 private slots:
-    // What is read is checked through the canonical text it encodes back to;
-    // the encoder is exact (see tst_messagecodec), so the values must be too.
+    // What is read is checked through the exact text it encodes back to.
     void decodesToCanonicalText_data()
     {
         QTest::addColumn<QByteArray>("json");
@@ -51,40 +41,25 @@ private slots:
         const auto row = [](const char *name, const QByteArray &json, const QByteArray &canonical = {}) {
             QTest::newRow(name) << json << (canonical.isNull() ? json : canonical);
         };
-        row("ping", R"({"ping":{}})");
         row("unknown sibling", R"({"ping":{},"extra":1})", R"({"ping":{}})");
         row("payload ignored", R"({"ping":{"anything":1}})", R"({"ping":{}})");
         row("whitespace", " {\n \"pong\" : { } }\n", R"({"pong":{}})");
         row("member order free", R"({"macHello":{"macName":"Studio","pin":"1234"}})",
             R"({"macHello":{"pin":"1234","macName":"Studio"}})");
-        row("same kind twice", R"({"ping":{},"ping":{}})", R"({"ping":{}})");
         row("repeated member: last wins", R"({"launchApp":{"bundleID":"first","bundleID":"last"}})",
             R"({"launchApp":{"bundleID":"last"}})");
-        row("frontmost absent", R"({"frontmostAppUpdate":{}})");
         row("frontmost null", R"({"frontmostAppUpdate":{"bundleID":null}})", R"({"frontmostAppUpdate":{}})");
-        row("frontmost named", R"({"frontmostAppUpdate":{"bundleID":"com.apple.Safari"}})");
         row("escapes", "{\"clipboardPayload\":{\"text\":\"a\\\"\\\\\\/\\b\\f\\n\\r\\t\\u00e9\\ud83d\\ude00\\u0000z\"}}",
             "{\"clipboardPayload\":{\"text\":\"a\\\"\\\\/\\b\\f\\n\\r\\t\xc3\xa9\xf0\x9f\x98\x80\\u0000z\"}}");
-        row("float integer", volume("5"));
-        row("float negative", volume("-0.1"));
         row("float exponent", volume("2.5E-1"), volume("0.25"));
-        row("float largest", volume("3.4028235e38"), volume("3.4028235e+38"));
         row("float rounds to largest", volume("-3.40282356e38"), volume("-3.4028235e+38"));
         row("float underflows to zero", volume("1e-50"), volume("0"));
-        row("float big integer", volume("18446744073709551615"), volume("1.8446744e+19"));
-        row("slot plain", appList(slot("3")));
         row("slot fraction zero", appList(slot("1.0")), appList(slot("1")));
-        row("slot exponent", appList(slot("2e3")), appList(slot("2000")));
-        row("slot negative zero", appList(slot("-0")), appList(slot("0")));
         row("slot max", appList(slot("9223372036854775807")));
         row("slot min", appList(slot("-9223372036854775808")));
-        row("icon absent", appList(kFlags));
         row("icon null", appList(R"("iconData":null,)" + kFlags), appList(kFlags));
-        row("icon empty", appList(R"("iconData":"",)" + kFlags));
         row("icon one pad", appList(R"("iconData":"AAE=",)" + kFlags));
         row("icon two pads", appList(R"("iconData":"/w==",)" + kFlags));
-        row("icon no pad", appList(R"("iconData":"iVBORw0K",)" + kFlags));
-        row("uuid lower case", appList(kFlags, "3f2a8c10-5b7d-4e21-9a6c-0d14e7b2c953"), appList(kFlags));
         row("uuid mixed case", appList(kFlags, "3F2a8C10-5b7D-4E21-9a6C-0D14e7B2C953"), appList(kFlags));
         row("unknown members everywhere",
             R"({"x":[1,{"y":null}],"appListUpdate":{"note":"hi","apps":[{"id":"3F2A8C10-5B7D-4E21-9A6C-0D14E7B2C953",)"
@@ -113,36 +88,25 @@ private slots:
             QTest::newRow(name.constData()) << json << kind << path << description;
         };
         row("not JSON", "{\"ping\":", Kind::dataCorrupted);
-        row("empty input", "", Kind::dataCorrupted);
         row("trailing garbage", R"({"ping":{}} x)", Kind::dataCorrupted);
         row("bad UTF-8", "{\"clipboardPayload\":{\"text\":\"\xff\"}}", Kind::dataCorrupted);
         row("top-level array", R"([{"ping":{}}])", Kind::typeMismatch);
-        row("top-level string", R"("ping")", Kind::typeMismatch);
         const QString oneKey = QStringLiteral("Invalid number of keys found, expected one.");
         row("no members", "{}", Kind::typeMismatch, {}, oneKey);
-        row("wrong case", R"({"Ping":{}})", Kind::typeMismatch, {}, oneKey);
         row("unknown kind", R"({"hello":{}})", Kind::typeMismatch, {}, oneKey);
         row("two kinds", R"({"ping":{},"pong":{}})", Kind::typeMismatch, {}, oneKey);
-        row("two kinds, one bad", R"({"ping":{},"launchApp":null})", Kind::typeMismatch, {}, oneKey);
         row("payload null", R"({"ping":null})", Kind::valueNotFound, "ping");
-        row("payload true", R"({"ping":true})", Kind::typeMismatch, "ping");
-        row("payload array", R"({"ping":[]})", Kind::typeMismatch, "ping");
         row("missing field", R"({"launchApp":{}})", Kind::keyNotFound, "launchApp");
         row("null field", R"({"launchApp":{"bundleID":null}})", Kind::valueNotFound, "launchApp/bundleID");
         row("number for text", R"({"launchApp":{"bundleID":7}})", Kind::typeMismatch, "launchApp/bundleID");
-        row("label is case-sensitive", R"({"launchApp":{"bundleId":"a"}})", Kind::keyNotFound, "launchApp");
-        row("number for Boolean", R"({"dragDropMode":{"active":1}})", Kind::typeMismatch, "dragDropMode/active");
         row("string for float", R"({"adjustVolume":{"delta":"1"}})", Kind::typeMismatch, "adjustVolume/delta");
         row("float overflow", volume("-3.5e38"), Kind::dataCorrupted, "adjustVolume/delta");
         row("array element", R"({"runningAppsUpdate":{"bundleIDs":["a",null]}})", Kind::valueNotFound,
             "runningAppsUpdate/bundleIDs/Index 1");
         row("object for array", R"({"runningAppsUpdate":{"bundleIDs":{}}})", Kind::typeMismatch,
             "runningAppsUpdate/bundleIDs");
-        row("frontmost number", R"({"frontmostAppUpdate":{"bundleID":3}})", Kind::typeMismatch,
-            "frontmostAppUpdate/bundleID");
         row("fractional slot", appList(slot("1.5")), Kind::dataCorrupted, kItem + "/gridIndex");
         row("slot beyond int64", appList(slot("9223372036854775808")), Kind::dataCorrupted, kItem + "/gridIndex");
-        row("slot as text", appList(slot("\"0\"")), Kind::typeMismatch, kItem + "/gridIndex");
         row("missing flag", appList(R"("gridIndex":0,"isRunning":false,"isFrontmost":false)"), Kind::keyNotFound,
             kItem);
         row("null flag", appList(R"("gridIndex":0,"isRunning":null,"isFrontmost":false,"wasLastUsed":false)"),
@@ -170,26 +134,23 @@ private slots:
         QFETCH(Kind, kind);
         QFETCH(QString, path);
         QFETCH(QString, description);
-        const DecodingError error = failureOf(json);
+        DecodingError error;
+        QVERIFY(!decodeMessage(json, &error));
         QCOMPARE(error.kind, kind);
         QCOMPARE(error.codingPath, path.split(QLatin1Char('/'), Qt::SkipEmptyParts));
-        QVERIFY(!error.description.isEmpty() && error.description != QStringLiteral("<decoded>"));
+        QVERIFY(!error.description.isEmpty());
         if (!description.isEmpty())
             QCOMPARE(error.description, description);
     }
 
-    // The parser is kept per thread; one failure or one large document must
-    // not disturb the documents after it.
+    // The parser is kept per thread; a failure or a large document must not
+    // disturb the documents after it.
     void decodesAfterFailuresAndLargeDocuments()
     {
         QVERIFY(!decodeMessage("{\"ping\""));
         const QString big(6 * 1024 * 1024, QLatin1Char('A'));
-        const auto bigMessage = decodeMessage(*encodeMessage(td::ClipboardImagePayload{big}));
-        QVERIFY(bigMessage);
-        QCOMPARE(bigMessage->get<td::ClipboardImagePayload>()->data, big);
-        const auto small = decodeMessage(R"({"focusApp":{"bundleID":"com.apple.finder"}})");
-        QVERIFY(small);
-        QCOMPARE(small->get<td::FocusApp>()->bundleID, QStringLiteral("com.apple.finder"));
+        QCOMPARE(decodeMessage(*encodeMessage(td::ClipboardImagePayload{big}))->get<td::ClipboardImagePayload>()->data, big);
+        QCOMPARE(decodeMessage(R"({"focusApp":{"bundleID":"a.b"}})")->get<td::FocusApp>()->bundleID, QString("a.b"));
     }
 
     // Every prefix and every single-byte change of a full document either

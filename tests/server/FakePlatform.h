@@ -8,13 +8,15 @@
 #include "platform/ScreenCapture.h"
 #include "platform/ScriptHost.h"
 #include "platform/ServiceAdvertiser.h"
+#include "server/ActionLog.h"
 
+#include <QImage>
 #include <QMap>
 #include <QMutex>
 #include <QStringList>
+#include <QThreadPool>
 
-// Stand-ins for the desktop services this machine does not have; each
-// records what the server asked of it.
+// Stand-ins for the desktop services; each records what it was asked.
 struct FakeApplications : ApplicationServices {
     QList<RunningApplication> running;
     std::optional<RunningApplication> frontmost;
@@ -27,36 +29,62 @@ struct FakeApplications : ApplicationServices {
     std::optional<QString> ownBundleIdentifier() override { return own; }
     std::optional<QString> urlForApplication(const QString &id) override
     {
-        if (!installed.contains(id))
-            return std::nullopt;
-        return installed.value(id);
+        return installed.contains(id) ? std::optional(installed.value(id)) : std::nullopt;
     }
-    void openApplication(const QString &path,
-                         std::function<void(std::optional<QString>)> completion) override
+    void openApplication(const QString &path, std::function<void(std::optional<QString>)> done) override
     {
-        calls << QStringLiteral("open ") + path;
-        completion(std::nullopt);
+        calls << "open " + path;
+        done(std::nullopt);
     }
-    void unhide(const RunningApplication &a) override { calls << QStringLiteral("unhide %1").arg(a.processIdentifier); }
-    void activate(const RunningApplication &a) override { calls << QStringLiteral("activate %1").arg(a.processIdentifier); }
-    void hide(const RunningApplication &a) override { calls << QStringLiteral("hide %1").arg(a.processIdentifier); }
-    void terminate(const RunningApplication &a) override { calls << QStringLiteral("terminate %1").arg(a.processIdentifier); }
-    void activateSelf() override { calls << QStringLiteral("activateSelf"); }
+    void unhide(const RunningApplication &a) override { record("unhide", a); }
+    void activate(const RunningApplication &a) override { record("activate", a); }
+    void hide(const RunningApplication &a) override { record("hide", a); }
+    void terminate(const RunningApplication &a) override { record("terminate", a); }
+    void activateSelf() override { calls << "activateSelf"; }
+    void record(const char *what, const RunningApplication &a) { calls << QString("%1 %2").arg(what).arg(a.processIdentifier); }
 };
 
+// Records every script (they arrive on pool threads) and fails with `error` when set.
 struct RecordingScripts : ScriptHost {
     QMutex mutex;
     QStringList sources;
+    std::optional<QString> error;
     std::optional<QString> run(const QString &source) override
     {
         QMutexLocker lock(&mutex);
         sources << source;
-        return std::nullopt;
+        return error;
     }
+    // Every script started so far, once the pool has run them all.
     QStringList ran()
     {
+        QThreadPool::globalInstance()->waitForDone();
         QMutexLocker lock(&mutex);
         return sources;
+    }
+    void reset()
+    {
+        QMutexLocker lock(&mutex);
+        sources.clear();
+        error.reset();
+    }
+};
+
+// Collects log lines from any thread.
+struct RecordedLog {
+    QMutex mutex;
+    QStringList written;
+    ActionLog sink()
+    {
+        return ActionLog([this](const QString &line) {
+            QMutexLocker lock(&mutex);
+            written.append(line);
+        });
+    }
+    QStringList lines()
+    {
+        QMutexLocker lock(&mutex);
+        return written;
     }
 };
 
@@ -71,10 +99,7 @@ struct MemoryPasteboard : Pasteboard {
 };
 
 struct NoScreenCapture : ScreenCapture {
-    std::optional<QString> capture(const QString &) override
-    {
-        return QStringLiteral("no screen here");
-    }
+    std::optional<QString> capture(const QString &) override { return QStringLiteral("no screen here"); }
 };
 
 struct RecordingFileViewer : FileViewer {
@@ -84,8 +109,7 @@ struct RecordingFileViewer : FileViewer {
 
 struct RecordingAdvertiser : ServiceAdvertiser {
     QStringList calls;
-    void advertise(const QString &name, const QString &type, const QString &domain,
-                   quint16 port) override
+    void advertise(const QString &name, const QString &type, const QString &domain, quint16 port) override
     {
         calls << QStringLiteral("advertise %1 %2 %3 %4").arg(name, type, domain).arg(port);
     }
@@ -93,8 +117,7 @@ struct RecordingAdvertiser : ServiceAdvertiser {
 };
 
 struct FixedComputerName : ComputerName {
-    QString name = QStringLiteral("Test Desk");
-    QString localizedName() override { return name; }
+    QString localizedName() override { return QStringLiteral("Test Desk"); }
 };
 
 struct FakePlatform {
@@ -105,6 +128,5 @@ struct FakePlatform {
     RecordingFileViewer fileViewer;
     RecordingAdvertiser advertiser;
     FixedComputerName computerName;
-    Platform platform{&applications, &scripts, &pasteboard, &screenCapture,
-                      &fileViewer, &advertiser, &computerName};
+    Platform platform{&applications, &scripts, &pasteboard, &screenCapture, &fileViewer, &advertiser, &computerName};
 };

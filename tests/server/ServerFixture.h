@@ -9,20 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
-// A random word whose draw below 10000 is exactly n, well clear of the
-// redraw zone.
+// A random word whose draw below 10000 is exactly n, clear of the redraw zone.
 inline quint64 wordFor(quint64 n)
 {
     return quint64((((unsigned __int128)n << 64) + ((unsigned __int128)1 << 63)) / 10000);
-}
-
-inline quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::Any, 0);
-    return probe.serverPort();
 }
 
 // A server on fake desktop services and a free port, with a store in a
@@ -42,7 +32,9 @@ struct ServerFixture {
         fake = std::make_unique<FakePlatform>();
         store = std::make_unique<MacAppStore>();
         server = std::make_unique<MacServerService>(*store, &fake->platform);
-        port = freePort();
+        QTcpServer probe;
+        probe.listen(QHostAddress::Any, 0);
+        port = probe.serverPort();
         server->setListeningPort(port);
     }
 

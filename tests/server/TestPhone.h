@@ -26,8 +26,6 @@ public:
         socket.connectToHost(QHostAddress::LocalHost, port);
     }
 
-    bool waitConnected() { return socket.waitForConnected(5000); }
-
     void send(const TDMessage &message)
     {
         socket.write(*makeFrame(*encodeMessage(message)));
@@ -37,10 +35,7 @@ public:
     // Waits until `count` messages have arrived (or the time is up).
     bool waitFor(size_t count, int timeoutMs = 5000)
     {
-        QDeadlineTimer deadline(timeoutMs);
-        while (received.size() < count && !deadline.hasExpired())
-            QTest::qWait(5);
-        return received.size() >= count;
+        return QTest::qWaitFor([&] { return received.size() >= count; }, timeoutMs);
     }
 
     // The oldest unread message; fails the test when there is none.

@@ -1,13 +1,12 @@
-// The window's models over a real store in a temporary home: the page enum,
-// the picker's filtering, the "On iPhone" rows and the push to a phone.
-#include "LoopbackPhone.h"
+// The window's models over a real store in a temporary home: the picker's
+// filtering, the "On iPhone" rows and the push to a phone.
 #include "UiFixtures.h"
 
 #include "catalogue/MacAppStore.h"
 #include "server/MacServerService.h"
+#include "tests/server/TestPhone.h"
 #include "ui/AppIconProvider.h"
 #include "ui/InstalledAppsModel.h"
-#include "ui/MacTab.h"
 #include "ui/SelectedAppsModel.h"
 #include "ui/SelectionPush.h"
 
@@ -16,65 +15,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <memory>
+namespace {
 
-class TestUiModels : public QObject {
-    Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void tabsHaveTitlesInOrder();
-    void filterMatchesNamesCaseInsensitively_data();
-    void filterMatchesNamesCaseInsensitively();
-    void refilterKeepsRemainingRows();
-    void toggleMarksRowSelected();
-    void selectedRowsShowSlotsAfterMoveAndRemove();
-    void unreadableIconBytesGiveNoIcon();
-    void iconProviderRendersAtAskedSizeWithRoundedCorners();
-    void pushSendsOneCurrentListPerChangeOnlyWhileConnected();
-
-private:
-    QStringList names(const QList<InstalledApp> &apps) const;
-    std::unique_ptr<LoopbackPhone> connectPhone();
-
-    std::unique_ptr<TemporaryHome> m_home;
-    std::unique_ptr<MacAppStore> m_store;
-    std::unique_ptr<MacServerService> m_server;
-};
-
-void TestUiModels::initTestCase()
-{
-    m_home = std::make_unique<TemporaryHome>();
-    const QString apps = m_home->applications();
-    for (const QString &name : {QStringLiteral("Safari"), QStringLiteral("Mail"),
-                                QStringLiteral("Terminal"), QStringLiteral("Calculator"),
-                                QStringLiteral("Éclair Notes"), QStringLiteral("Numbers")}) {
-        makeAppBundle(apps, name, QStringLiteral("org.sample.") + name.left(4).toLower(), 64);
-    }
-    // A bundle identifier that no name contains.
-    makeAppBundle(apps, QStringLiteral("Postbox"), QStringLiteral("com.mailer.zzz"), 0);
-}
-
-void TestUiModels::init()
-{
-    m_store = std::make_unique<MacAppStore>();
-    QVERIFY(waitForCatalogue(*m_store));
-    // A fresh selection for every test.
-    while (!m_store->selectedApps().isEmpty())
-        m_store->removeSelections({0});
-    m_server = std::make_unique<MacServerService>(*m_store);
-}
-
-void TestUiModels::cleanup()
-{
-    m_server.reset();
-    m_store.reset();
-}
-
-QStringList TestUiModels::names(const QList<InstalledApp> &apps) const
+QStringList names(const QList<InstalledApp> &apps)
 {
     QStringList result;
     for (const InstalledApp &app : apps)
@@ -82,229 +25,183 @@ QStringList TestUiModels::names(const QList<InstalledApp> &apps) const
     return result;
 }
 
-std::unique_ptr<LoopbackPhone> TestUiModels::connectPhone()
+// The app lists a phone was sent, as lists of bundle identifiers.
+QList<QStringList> appLists(const TestPhone &phone)
 {
-    m_server->setListeningPort(0);
-    m_server->startListening();
-    if (!m_server->listener())
-        return nullptr;
-    auto phone = std::make_unique<LoopbackPhone>(m_server->listener()->port());
-    if (!QTest::qWaitFor([&] { return m_server->isConnected() && phone->isConnected(); }, 5000))
-        return nullptr;
-    return phone;
-}
-
-void TestUiModels::tabsHaveTitlesInOrder()
-{
-    const QList<MacTab> cases{MacTab::apps, MacTab::selected, MacTab::settings, MacTab::about};
-    const QStringList titles{"Apps", "On iPhone", "Settings", "About"};
-    QCOMPARE(MacTabs::allCases(), cases);
-    for (int i = 0; i < 4; ++i) {
-        QCOMPARE(MacTabs::title(cases[i]), titles[i]);
-        QCOMPARE(MacTabs::fromTitle(titles[i]), cases[i]);
-    }
-    QVERIFY(!MacTabs::fromTitle(QStringLiteral("on iphone")));
-    QVERIFY(!MacTabs::fromTitle(QStringLiteral("Preferences")));
-
-    MacTabInfo info;
-    QCOMPARE(info.fromTitle(QStringLiteral("About")), int(MacTab::about));
-    QCOMPARE(info.fromTitle(QString()), -1);
-    QCOMPARE(info.title(7), QString());
-}
-
-void TestUiModels::filterMatchesNamesCaseInsensitively_data()
-{
-    QTest::addColumn<QString>("search");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("part of a name") << "safa" << QStringList{"Safari"};
-    QTest::newRow("other case") << "SAFA" << QStringList{"Safari"};
-    QTest::newRow("accented letter, other case") << "éCLAIR" << QStringList{"Éclair Notes"};
-    QTest::newRow("several, catalogue order")
-        << "L" << QStringList{"Calculator", "Éclair Notes", "Mail", "Terminal"};
-    QTest::newRow("bundle identifier is not searched") << "mailer" << QStringList{};
-    QTest::newRow("path is not searched") << "Applications" << QStringList{};
-}
-
-void TestUiModels::filterMatchesNamesCaseInsensitively()
-{
-    QFETCH(QString, search);
-    QFETCH(QStringList, expected);
-    InstalledAppsModel model;
-    model.setStore(m_store.get());
-    QCOMPARE(names(model.filteredApps()), names(m_store->allInstalledApps()));
-    QCOMPARE(model.filteredApps().first().bundleID, QStringLiteral("com.apple.finder"));
-
-    model.setSearchText(search);
-    // The matches, in the catalogue's order (which follows the locale).
-    QStringList inCatalogueOrder;
-    for (const QString &name : names(m_store->allInstalledApps())) {
-        if (expected.contains(name))
-            inCatalogueOrder.append(name);
-    }
-    QCOMPARE(inCatalogueOrder.size(), expected.size());
-    QCOMPARE(names(model.filteredApps()), inCatalogueOrder);
-    QCOMPARE(model.rowCount(), expected.size());
-
-    model.setSearchText(QString());
-    QCOMPARE(names(model.filteredApps()), names(m_store->allInstalledApps()));
-}
-
-void TestUiModels::refilterKeepsRemainingRows()
-{
-    InstalledAppsModel model;
-    model.setStore(m_store.get());
-    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
-    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
-    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-
-    const int all = model.rowCount();
-    model.setSearchText(QStringLiteral("a"));
-    const int withA = model.rowCount();
-    QCOMPARE(removed.size(), all - withA);
-    model.setSearchText(QStringLiteral("l"));
-    QCOMPARE(model.rowCount(), 4);
-    QCOMPARE(removed.size(), all - 4);
-    model.setSearchText(QString());
-    QCOMPARE(inserted.size(), all - 4);
-    QCOMPARE(resets.size(), 0);
-    QCOMPARE(names(model.filteredApps()), names(m_store->allInstalledApps()));
-}
-
-void TestUiModels::toggleMarksRowSelected()
-{
-    InstalledAppsModel model;
-    model.setStore(m_store.get());
-    model.setSearchText(QStringLiteral("term"));
-    QCOMPARE(model.rowCount(), 1);
-    const QModelIndex row = model.index(0);
-    QCOMPARE(model.data(row, InstalledAppsModel::IsSelectedRole).toBool(), false);
-
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    model.toggle(0);
-    QCOMPARE(m_store->selectedApps().size(), 1);
-    QCOMPARE(m_store->selectedApps().first().bundleIdentifier, QStringLiteral("org.sample.term"));
-    QVERIFY(!changed.isEmpty());
-    QCOMPARE(model.data(row, InstalledAppsModel::IsSelectedRole).toBool(), true);
-
-    model.toggle(0);
-    QVERIFY(m_store->selectedApps().isEmpty());
-    QCOMPARE(model.data(row, InstalledAppsModel::IsSelectedRole).toBool(), false);
-}
-
-void TestUiModels::selectedRowsShowSlotsAfterMoveAndRemove()
-{
-    toggleApps(*m_store, {"Safari", "Mail", "Terminal"});
-    SelectedAppsModel model;
-    model.setStore(m_store.get());
-    QCOMPARE(model.rowCount(), 3);
-
-    auto rows = [&] {
-        QStringList result;
-        for (int i = 0; i < model.rowCount(); ++i) {
-            result.append(QStringLiteral("%1:%2").arg(
-                model.data(model.index(i), SelectedAppsModel::DisplayNameRole).toString(),
-                model.data(model.index(i), SelectedAppsModel::SlotRole).toString()));
+    QList<QStringList> lists;
+    for (const TDMessage &message : phone.received) {
+        if (const auto *update = message.get<td::AppListUpdate>()) {
+            lists.append(QStringList());
+            for (const AppItem &item : update->apps)
+                lists.last().append(item.bundleIdentifier);
         }
-        return result;
-    };
-    QCOMPARE(rows(), (QStringList{"Safari:1", "Mail:2", "Terminal:3"}));
-
-    model.move(2, 0); // the third row dragged to the top
-    QCOMPARE(rows(), (QStringList{"Terminal:1", "Safari:2", "Mail:3"}));
-    model.move(0, 3); // the top row dragged below the last
-    QCOMPARE(rows(), (QStringList{"Safari:1", "Mail:2", "Terminal:3"}));
-    model.move(1, 7); // a destination outside the list is ignored
-    QCOMPARE(rows(), (QStringList{"Safari:1", "Mail:2", "Terminal:3"}));
-
-    QSignalSpy count(&model, &SelectedAppsModel::countChanged);
-    model.remove(1);
-    QCOMPARE(rows(), (QStringList{"Safari:1", "Terminal:2"}));
-    QCOMPARE(count.size(), 1);
-    model.remove(5);
-    QCOMPARE(model.rowCount(), 2);
+    }
+    return lists;
 }
 
-void TestUiModels::unreadableIconBytesGiveNoIcon()
-{
-    // The cached file wins over rendering, so garbage there becomes the
-    // item's icon bytes.
-    QFile cached(m_store->iconCacheDirectory() + QStringLiteral("/org.sample.numb.png"));
-    QVERIFY(cached.open(QIODevice::WriteOnly));
-    cached.write("not an image");
-    cached.close();
+} // namespace
 
-    toggleApps(*m_store, {"Numbers", "Safari"});
-    SelectedAppsModel model;
-    model.setStore(m_store.get());
-    QCOMPARE(model.data(model.index(0), SelectedAppsModel::DisplayNameRole).toString(),
-             QStringLiteral("Numbers"));
-    QCOMPARE(model.data(model.index(0), SelectedAppsModel::HasIconRole).toBool(), false);
-    QCOMPARE(model.data(model.index(1), SelectedAppsModel::HasIconRole).toBool(), true);
-    QFile::remove(cached.fileName());
-}
+class TestUiModels : public QObject {
+    Q_OBJECT
 
-void TestUiModels::iconProviderRendersAtAskedSizeWithRoundedCorners()
-{
-    AppIconProvider provider;
-    QSize askedOfSource;
-    provider.setSource(QStringLiteral("app/x"), [&](const QSize &size) {
-        askedOfSource = size;
-        QImage image(512, 512, QImage::Format_ARGB32);
-        image.fill(Qt::red);
-        return image;
-    });
+    std::unique_ptr<TemporaryHome> m_home;
+    std::unique_ptr<MacAppStore> m_store;
+    std::unique_ptr<MacServerService> m_server;
 
-    QSize size;
-    const QImage icon =
-        provider.requestImage(QStringLiteral("app/x?radius=8&side=36"), &size, QSize(72, 72));
-    QCOMPARE(askedOfSource, QSize(72, 72)); // decoded at the size shown, not in full
-    QCOMPARE(icon.size(), QSize(72, 72));
-    QCOMPARE(size, QSize(72, 72));
-    QCOMPARE(qAlpha(icon.pixel(0, 0)), 0); // corner radius 16 at twice the size
-    QCOMPARE(qAlpha(icon.pixel(71, 71)), 0);
-    QCOMPARE(QColor(icon.pixel(36, 36)), QColor(Qt::red));
-    QCOMPARE(QColor(icon.pixel(36, 0)), QColor(Qt::red));
+private slots:
+    void initTestCase()
+    {
+        m_home = std::make_unique<TemporaryHome>();
+        for (const QString name : {"Safari", "Mail", "Terminal", "Calculator", "Éclair Notes", "Numbers"})
+            makeAppBundle(m_home->applications(), name, "org.sample." + name.left(4).toLower(), 64);
+        // A bundle identifier that no name contains.
+        makeAppBundle(m_home->applications(), "Postbox", "com.mailer.zzz", 0);
+    }
 
-    QVERIFY(provider.requestImage(QStringLiteral("app/unknown"), &size, QSize(36, 36)).isNull());
-    provider.removeSource(QStringLiteral("app/x"));
-    QVERIFY(provider.requestImage(QStringLiteral("app/x"), &size, QSize(36, 36)).isNull());
-}
+    void init()
+    {
+        m_store = std::make_unique<MacAppStore>();
+        QVERIFY(waitForCatalogue(*m_store));
+        m_store->removeSelections({0, 1, 2, 3, 4, 5, 6, 7}); // a fresh selection for every test
+        m_server = std::make_unique<MacServerService>(*m_store);
+    }
 
-// The list goes out 0.05 s after each change, with the selection as it is
-// then, and only while a phone is connected and the picker is shown.
-void TestUiModels::pushSendsOneCurrentListPerChangeOnlyWhileConnected()
-{
-    auto push = std::make_unique<SelectionPush>();
-    push->setStore(m_store.get());
-    push->setServer(m_server.get());
-    toggleApps(*m_store, {"Safari"}); // no phone yet
-    QTest::qWait(150);
+    void cleanup()
+    {
+        m_server.reset();
+        m_store.reset();
+    }
 
-    auto phone = connectPhone();
-    QVERIFY(phone);
-    QTest::qWait(100);
-    QCOMPARE(phone->appListCount(), 0); // arriving is not a change
+    // Names only, case-insensitively, in the catalogue's order; rows leave
+    // and come back one by one, without a reset.
+    void filterMatchesNamesCaseInsensitively()
+    {
+        InstalledAppsModel model;
+        model.setStore(m_store.get());
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QCOMPARE(names(model.filteredApps()), names(m_store->allInstalledApps()));
+        const int all = model.rowCount();
+        const QList<std::pair<QString, QStringList>> cases{
+            {"safa", {"Safari"}}, {"SAFA", {"Safari"}}, {"éCLAIR", {"Éclair Notes"}},
+            {"mailer", {}}, {"Applications", {}}, {"L", {"Calculator", "Éclair Notes", "Mail", "Terminal"}}};
+        for (const auto &[search, expected] : cases) {
+            model.setSearchText(search);
+            QStringList inCatalogueOrder = names(m_store->allInstalledApps());
+            inCatalogueOrder.removeIf([&](const QString &name) { return !expected.contains(name); });
+            QCOMPARE(names(model.filteredApps()), inCatalogueOrder);
+            QCOMPARE(model.rowCount(), expected.size());
+        }
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        model.setSearchText(QString());
+        QCOMPARE(inserted.size(), all - 4);
+        QCOMPARE(resets.size(), 0);
+        QCOMPARE(names(model.filteredApps()), names(m_store->allInstalledApps()));
+    }
 
-    QElapsedTimer clock;
-    clock.start();
-    toggleApps(*m_store, {"Mail"});
-    QTRY_COMPARE(phone->appListCount(), 1);
-    QVERIFY2(clock.elapsed() >= 45, "the list goes out 0.05 s after the change");
-    QCOMPARE(phone->appLists().last(), (QStringList{"org.sample.safa", "org.sample.mail"}));
+    void toggleMarksRowSelected()
+    {
+        InstalledAppsModel model;
+        model.setStore(m_store.get());
+        model.setSearchText("term");
+        QCOMPARE(model.rowCount(), 1);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.toggle(0);
+        QCOMPARE(m_store->selectedApps().first().bundleIdentifier, QString("org.sample.term"));
+        QVERIFY(!changed.isEmpty());
+        QCOMPARE(model.data(model.index(0), InstalledAppsModel::IsSelectedRole).toBool(), true);
+        model.toggle(0);
+        QVERIFY(m_store->selectedApps().isEmpty());
+        QCOMPARE(model.data(model.index(0), InstalledAppsModel::IsSelectedRole).toBool(), false);
+    }
 
-    // Two quick changes: two lists, each with the selection as it is now.
-    toggleApps(*m_store, {"Safari", "Terminal"});
-    QTRY_COMPARE(phone->appListCount(), 3);
-    const QStringList current{"org.sample.mail", "org.sample.term"};
-    QCOMPARE(phone->appLists().mid(1), (QList<QStringList>{current, current}));
-    QTest::qWait(200);
-    QCOMPARE(phone->appListCount(), 3);
+    void selectedRowsShowSlotsAfterMoveAndRemove()
+    {
+        // Garbage in the cached icon file becomes the item's bytes: no icon.
+        QFile cached(m_store->iconCacheDirectory() + "/org.sample.numb.png");
+        QVERIFY(cached.open(QIODevice::WriteOnly) && cached.write("not an image"));
+        cached.close();
+        toggleApps(*m_store, {"Safari", "Mail", "Numbers"});
+        SelectedAppsModel model;
+        model.setStore(m_store.get());
+        QCOMPARE(model.data(model.index(0), SelectedAppsModel::HasIconRole).toBool(), true);
+        QCOMPARE(model.data(model.index(2), SelectedAppsModel::HasIconRole).toBool(), false);
+        QFile::remove(cached.fileName());
+        const auto rows = [&] {
+            QStringList result;
+            for (int i = 0; i < model.rowCount(); ++i)
+                result.append(model.data(model.index(i), SelectedAppsModel::DisplayNameRole).toString() + ":" +
+                              model.data(model.index(i), SelectedAppsModel::SlotRole).toString());
+            return result;
+        };
+        QCOMPARE(rows(), (QStringList{"Safari:1", "Mail:2", "Numbers:3"}));
+        model.move(2, 0); // the third row dragged to the top
+        QCOMPARE(rows(), (QStringList{"Numbers:1", "Safari:2", "Mail:3"}));
+        model.move(0, 3); // the top row dragged below the last
+        model.move(1, 7); // a destination outside the list is ignored
+        QCOMPARE(rows(), (QStringList{"Safari:1", "Mail:2", "Numbers:3"}));
+        QSignalSpy count(&model, &SelectedAppsModel::countChanged);
+        model.remove(1);
+        model.remove(5);
+        QCOMPARE(rows(), (QStringList{"Safari:1", "Numbers:2"}));
+        QCOMPARE(count.size(), 1);
+    }
 
-    push.reset(); // the picker is no longer shown
-    toggleApps(*m_store, {"Mail"});
-    QTest::qWait(250);
-    QCOMPARE(phone->appListCount(), 3);
-}
+    void iconProviderRendersAtAskedSizeWithRoundedCorners()
+    {
+        AppIconProvider provider;
+        QSize askedOfSource;
+        provider.setSource("app/x", [&](const QSize &size) {
+            askedOfSource = size;
+            QImage image(512, 512, QImage::Format_ARGB32);
+            image.fill(Qt::red);
+            return image;
+        });
+        QSize size;
+        const QImage icon = provider.requestImage("app/x?radius=8&side=36", &size, QSize(72, 72));
+        QCOMPARE(askedOfSource, QSize(72, 72)); // decoded at the size shown, not in full
+        QCOMPARE(size, QSize(72, 72));
+        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0); // corner radius 16 at twice the size
+        QCOMPARE(qAlpha(icon.pixel(71, 71)), 0);
+        QCOMPARE(QColor(icon.pixel(36, 0)), QColor(Qt::red));
+        QVERIFY(provider.requestImage("app/unknown", &size, QSize(36, 36)).isNull());
+        provider.removeSource("app/x");
+        QVERIFY(provider.requestImage("app/x", &size, QSize(36, 36)).isNull());
+    }
+
+    // The list goes out 0.05 s after each change, with the selection as it is
+    // then, and only while a phone is connected and the picker is shown.
+    void pushSendsOneCurrentListPerChangeOnlyWhileConnected()
+    {
+        auto push = std::make_unique<SelectionPush>();
+        push->setStore(m_store.get());
+        push->setServer(m_server.get());
+        toggleApps(*m_store, {"Safari"}); // no phone yet
+        QTest::qWait(150);
+        m_server->setListeningPort(0);
+        m_server->startListening();
+        QVERIFY(m_server->listener());
+        TestPhone phone(m_server->listener()->port());
+        QTRY_VERIFY(m_server->isConnected());
+        QTest::qWait(100);
+        QCOMPARE(appLists(phone).size(), 0); // arriving is not a change
+
+        QElapsedTimer clock;
+        clock.start();
+        toggleApps(*m_store, {"Mail"});
+        QTRY_COMPARE(appLists(phone).size(), 1);
+        QVERIFY2(clock.elapsed() >= 45, "the list goes out 0.05 s after the change");
+        QCOMPARE(appLists(phone).last(), (QStringList{"org.sample.safa", "org.sample.mail"}));
+        // Two quick changes: two lists, each with the selection as it is now.
+        toggleApps(*m_store, {"Safari", "Terminal"});
+        QTRY_COMPARE(appLists(phone).size(), 3);
+        const QStringList current{"org.sample.mail", "org.sample.term"};
+        QCOMPARE(appLists(phone).mid(1), (QList<QStringList>{current, current}));
+        push.reset(); // the picker is no longer shown
+        toggleApps(*m_store, {"Mail"});
+        QTest::qWait(250);
+        QCOMPARE(appLists(phone).size(), 3);
+    }
+};
 
 QTEST_MAIN(TestUiModels)
 #include "tst_uimodels.moc"

@@ -11,23 +11,17 @@
 #include <QDir>
 #include <QQmlComponent>
 #include <QQmlEngine>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTimer>
+#include <QTest>
 
 #include <cstdio>
 #include <memory>
 
 namespace {
 
-void wait(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+void wait(int ms) { QTest::qWait(ms); }
 
 // Every glyph the window uses, large, to check the drawings.
 bool shootGlyphs(const QString &path)
@@ -93,35 +87,21 @@ int main(int argc, char *argv[])
     if (!mainView)
         return 1;
 
-    struct Shot {
-        const char *file;
-        int tab;
-        const char *search;
-    };
-    const Shot shots[] = {
-        {"1-apps.png", 0, ""},
-        {"2-on-iphone.png", 1, ""},
-        {"3-about.png", 3, ""},
-        {"4-apps-search.png", 0, "a"},
-        {"6-settings.png", 2, ""},
-    };
+    const std::tuple<const char *, int, const char *> shots[] = {
+        {"1-apps.png", 0, ""}, {"2-on-iphone.png", 1, ""}, {"3-about.png", 3, ""}, {"4-apps-search.png", 0, "a"},
+        {"6-settings.png", 2, ""}};
     int status = 0;
-    for (const Shot &shot : shots) {
-        mainView->setProperty("searchText", QString::fromUtf8(shot.search));
-        mainView->setProperty("selectedTab", shot.tab);
+    for (const auto &[file, tab, search] : shots) {
+        mainView->setProperty("searchText", QString::fromUtf8(search));
+        mainView->setProperty("selectedTab", tab);
         wait(800); // icons load and canvases paint asynchronously
-        const QString path = outDir + QLatin1Char('/') + QLatin1String(shot.file);
-        if (window->grabWindow().save(path)) {
-            std::printf("%s\n", qPrintable(path));
-        } else {
-            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-            status = 1;
-        }
+        const QString path = outDir + '/' + file;
+        const bool ok = window->grabWindow().save(path);
+        std::fprintf(ok ? stdout : stderr, ok ? "%s\n" : "could not write %s\n", qPrintable(path));
+        status |= ok ? 0 : 1;
     }
-    const QString glyphs = outDir + QStringLiteral("/5-glyphs.png");
-    if (shootGlyphs(glyphs))
-        std::printf("%s\n", qPrintable(glyphs));
-    else
-        status = 1;
+    const QString glyphs = outDir + "/5-glyphs.png";
+    status |= shootGlyphs(glyphs) ? 0 : 1;
+    std::printf("%s\n", qPrintable(glyphs));
     return status;
 }
