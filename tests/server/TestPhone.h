@@ -26,6 +26,8 @@ public:
         socket.connectToHost(QHostAddress::LocalHost, port);
     }
 
+    bool waitConnected() { return socket.waitForConnected(5000); }
+
     void send(const TDMessage &message)
     {
         socket.write(*makeFrame(*encodeMessage(message)));
