@@ -52,7 +52,7 @@ struct RecordedLog {
     QStringList written;
 };
 
-// A desktop whose running applications the test sets; it steers nothing.
+// A desktop whose running applications the test sets; it only records hiding.
 struct FakeApplicationServices : ApplicationServices {
     QList<RunningApplication> running;
     QList<RunningApplication> runningApplications() override { return running; }
@@ -62,7 +62,8 @@ struct FakeApplicationServices : ApplicationServices {
     void openApplication(const QString &, std::function<void(std::optional<QString>)> done) override { done({}); }
     void unhide(const RunningApplication &) override {}
     void activate(const RunningApplication &) override {}
-    void hide(const RunningApplication &) override {}
+    QList<qint64> hidden;
+    void hide(const RunningApplication &app) override { hidden.append(app.processIdentifier); }
     void terminate(const RunningApplication &) override {}
     void activateSelf() override {}
 };
