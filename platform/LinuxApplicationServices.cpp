@@ -152,8 +152,7 @@ RunningSnapshot LinuxApplicationServices::snapshot(bool reuseRecent)
     if (X11Desktop *desktop = x11())
         for (const X11Desktop::Client &client : desktop->clients())
             windows.append({client.pid, client.instance, client.windowClass});
-    const ProcessTable table;
-    m_recent = matchRunningApplications(table, table.processes(), *DesktopEntryCache::shared().entries(),
+    m_recent = matchRunningApplications(m_processes, m_processes.processes(), *DesktopEntryCache::shared().entries(),
                                         windows, bundleApplicationOf);
     m_recentAge.start();
     return m_recent;

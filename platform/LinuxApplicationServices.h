@@ -45,6 +45,7 @@ private:
     X11Desktop *x11(); // none on Wayland or without a display; call locked
 
     QMutex m_mutex;
+    ProcessTable m_processes;
     std::unique_ptr<X11Desktop> m_x11;
     RunningSnapshot m_recent;
     QElapsedTimer m_recentAge;

@@ -43,7 +43,14 @@ QString readLink(const QByteArray &path)
 
 } // namespace
 
-ProcessTable::ProcessTable(QString root) : m_root(std::move(root)), m_encodedRoot(QFile::encodeName(m_root)) {}
+// A process may still move into its application's unit, or replace its
+// program, shortly after it starts: until then it is read in full every time.
+constexpr qint64 youngMs = 3000;
+
+ProcessTable::ProcessTable(QString root) : m_root(std::move(root)), m_encodedRoot(QFile::encodeName(m_root))
+{
+    m_clock.start();
+}
 
 std::optional<ProcessRecord> ProcessTable::process(qint64 pid) const
 {
@@ -63,24 +70,52 @@ std::optional<ProcessRecord> ProcessTable::process(qint64 pid) const
     return record;
 }
 
-QList<ProcessRecord> ProcessTable::processes() const
+bool ProcessTable::unchanged(const Known &known) const
 {
-    QList<qint64> pids;
+    const QByteArray dir = m_encodedRoot + '/' + QByteArray::number(known.record.pid);
+    struct stat status {};
+    return ::stat(dir.constData(), &status) == 0 && (status.st_uid == ::getuid()) == known.ours
+        && (!known.ours
+            || (readLink(dir + "/exe") == known.record.executable && readSmallFile(dir + "/cgroup") == known.record.cgroup));
+}
+
+QList<ProcessRecord> ProcessTable::processes()
+{
+    constexpr quint64 recheckEvery = 8; // polls
+    const quint64 poll = ++m_polls;
+    const qint64 now = m_clock.elapsed();
+    QList<std::pair<qint64, quint64>> listed; // PID, inode
     if (DIR *dir = ::opendir(m_encodedRoot.constData())) {
         while (const dirent *entry = ::readdir(dir)) {
             char *end = nullptr;
             const long long pid = std::strtoll(entry->d_name, &end, 10);
             if (pid > 0 && *end == '\0')
-                pids.append(pid);
+                listed.append({pid, entry->d_ino});
         }
         ::closedir(dir);
     }
-    std::sort(pids.begin(), pids.end());
+    std::sort(listed.begin(), listed.end());
+
     QList<ProcessRecord> records;
-    records.reserve(pids.size());
-    for (qint64 pid : pids)
-        if (std::optional<ProcessRecord> record = process(pid))
-            records.append(std::move(*record));
+    for (const auto &[pid, inode] : listed) {
+        Known &known = m_known[pid];
+        const bool isNew = known.inode != inode;
+        bool settled = !isNew && now - known.firstSeenMs >= youngMs;
+        if (settled && (quint64(pid) + poll) % recheckEvery == 0)
+            settled = unchanged(known);
+        if (!settled) {
+            if (isNew)
+                known.firstSeenMs = now;
+            known.inode = inode;
+            std::optional<ProcessRecord> record = process(pid);
+            known.ours = record.has_value();
+            known.record = record ? std::move(*record) : ProcessRecord{pid, {}, {}, {}};
+        }
+        known.seenInPoll = poll;
+        if (known.ours)
+            records.append(known.record);
+    }
+    m_known.removeIf([poll](const auto &entry) { return entry.value().seenInPoll != poll; });
     return records;
 }
 

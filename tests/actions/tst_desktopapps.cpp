@@ -84,7 +84,7 @@ private slots:
         QTRY_VERIFY(running(services, "org.example.Stubborn"));
         const RunningApplication app = *running(services, "org.example.Stubborn");
         QCOMPARE(app.localizedName, "Stubborn Editor");
-        QCOMPARE(services.frontmostApplication(), app);
+        QTRY_COMPARE(services.frontmostApplication(), app);
 
         services.hide(app);
         services.activate(app);

@@ -203,9 +203,9 @@ private slots:
         QVERIFY(wm.isReady());
         const std::uint32_t window = wm.addClient(pid);
         wm.setActive(window);
-        QCOMPARE(services.frontmostApplication(), app);
+        QTRY_COMPARE(services.frontmostApplication(), app); // the property changes asynchronously
         wm.setActive(wm.addClient(::getpid())); // a window, but not an application's
-        QCOMPARE(services.frontmostApplication(), std::nullopt);
+        QTRY_COMPARE(services.frontmostApplication(), std::nullopt);
 
         services.hide(app);
         services.unhide(app);

@@ -105,7 +105,7 @@ private slots:
         process(700, "/usr/bin/gnome-calculator", "x", 1, calculatorUnit);
         QVERIFY(::chown(QFile::encodeName(root.filePath("proc/700")).constData(), getuid() + 1, getgid()) == 0);
 
-        const ProcessTable table(root.filePath("proc"));
+        ProcessTable table(root.filePath("proc"));
         const auto entries = DesktopEntries::load();
         const QList<WindowOwner> windows = {{500, "viewer", "ViewerMain"}, {100, "other", "Other"}};
         const RunningSnapshot snapshot = matchRunningApplications(table, table.processes(), *entries, windows,

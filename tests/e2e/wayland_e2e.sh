@@ -32,12 +32,13 @@ for _ in $(seq 100); do [[ -S "$XDG_RUNTIME_DIR/tendril-e2e" ]] && break; sleep 
 [[ -S "$XDG_RUNTIME_DIR/tendril-e2e" ]] || { cat "$work/weston.log"; echo "SKIP: weston did not start"; exit 77; }
 export WAYLAND_DISPLAY=tendril-e2e XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=wayland
 
-"$server" > "$work/server.log" 2>&1 &
+port=$((20000 + RANDOM % 20000)) # the fixed port may be another program's
+"$server" "$port" > "$work/server.log" 2>&1 &
 server_pid=$!
 for _ in $(seq 100); do grep -q '^listening' "$work/server.log" && break; sleep 0.1; done
 pin=$(awk -F'\t' '/^listening/ { print $3 }' "$work/server.log")
 [[ -n "$pin" ]] || fail "the server did not start listening"
-send() { "$phone" --pin "$pin" --listen "${LISTEN:-0.3}" "$@" 2>> "$work/phone.log"; }
+send() { "$phone" --port "$port" --pin "$pin" --listen "${LISTEN:-0.3}" "$@" 2>> "$work/phone.log"; }
 
 send launchApp org.example.Sleeper > /dev/null || fail "launchApp"
 for _ in $(seq 50); do pgrep -f "$work/bin/sleeper" > /dev/null && break; sleep 0.1; done
