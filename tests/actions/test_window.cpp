@@ -19,35 +19,29 @@ static void note(const char *text)
         _exit(3);
 }
 
-static xcb_atom_t atom(xcb_connection_t *c, const char *name)
-{
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : 0;
-    free(reply);
-    return result;
-}
-
 int main(int argc, char **argv)
 {
-    const bool windowless = argc > 2 && !strcmp(argv[1], "--no-window");
     logFile = open(argv[argc - 1], O_WRONLY | O_CREAT | O_APPEND, 0600);
     signal(SIGTERM, [](int) { note("term\n"); _exit(0); });
     alarm(60); // never outlive a crashed test for long
-    if (windowless)
-        for (;;)
-            pause();
+    while (argc > 2 && !strcmp(argv[1], "--no-window"))
+        pause();
 
     xcb_connection_t *c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c))
-        return 2;
+    const auto atom = [c](const char *name) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
+        const xcb_atom_t result = reply ? reply->atom : 0;
+        free(reply);
+        return result;
+    };
     xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     const xcb_window_t window = xcb_generate_id(c);
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 100, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-    const xcb_atom_t protocols = atom(c, "WM_PROTOCOLS"), deleteWindow = atom(c, "WM_DELETE_WINDOW");
+    const xcb_atom_t protocols = atom("WM_PROTOCOLS"), deleteWindow = atom("WM_DELETE_WINDOW");
     const uint32_t pid = uint32_t(getpid());
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, 18, "stubborn\0Stubborn");
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, protocols, XCB_ATOM_ATOM, 32, 1, &deleteWindow);
     xcb_map_window(c, window);
     xcb_flush(c);
@@ -55,17 +49,14 @@ int main(int argc, char **argv)
     snprintf(line, sizeof line, "window %u\n", window);
     note(line);
 
-    int asked = 0;
-    while (xcb_generic_event_t *event = xcb_wait_for_event(c)) {
+    for (int asked = 0; xcb_generic_event_t *event = xcb_wait_for_event(c); free(event)) {
         const auto *message = reinterpret_cast<xcb_client_message_event_t *>(event);
-        const bool isDelete = (event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && message->type == protocols
-            && message->data.data32[0] == deleteWindow;
-        free(event);
-        if (isDelete) {
+        if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && message->type == protocols
+            && message->data.data32[0] == deleteWindow) {
             note("delete\n");
             if (++asked == 2)
                 return 0;
         }
     }
-    return 0;
+    return 2; // the display went away
 }
