@@ -65,17 +65,17 @@ bool isBundle(const RunningApplication &app)
     return app.bundlePath.endsWith(QStringLiteral(".app"));
 }
 
-// SIGTERM to the application's own process group when it leads one, else to
-// its process; never to another user's process or to this program.
-void terminateProcess(qint64 pid)
+// SIGTERM to the process, or to its own process group when it leads one and
+// `group` is asked for; never to another user's process or to this program.
+void terminateProcess(qint64 pid, bool group = true)
 {
     struct stat status {};
     const QByteArray procDir = "/proc/" + QByteArray::number(pid);
     if (pid <= 0 || pid == ::getpid() || ::stat(procDir.constData(), &status) != 0 || status.st_uid != ::getuid())
         return;
-    const pid_t group = ::getpgid(pid_t(pid));
-    if (group == pid_t(pid) && group != ::getpgrp())
-        ::kill(-group, SIGTERM);
+    const pid_t leader = ::getpgid(pid_t(pid));
+    if (group && leader == pid_t(pid) && leader != ::getpgrp())
+        ::kill(-leader, SIGTERM);
     else
         ::kill(pid_t(pid), SIGTERM);
 }
@@ -295,8 +295,8 @@ void LinuxApplicationServices::hide(const RunningApplication &app)
 
 void LinuxApplicationServices::terminate(const RunningApplication &app)
 {
-    if (isBundle(app) || app.processIdentifier == ::getpid()) {
-        terminateProcess(app.processIdentifier);
+    if (isBundle(app)) {
+        terminateProcess(app.processIdentifier, false);
         return;
     }
     // Ask, never force: a window asked to close lets the application ask the
