@@ -187,24 +187,13 @@ std::optional<RunningApplication> LinuxApplicationServices::frontmostApplication
     }
     if (!pid)
         return std::nullopt;
-    const RunningSnapshot running = snapshot(true);
-    const qint64 instance = running.instanceOf.value(*pid, -1);
-    for (const RunningApplication &app : running.applications)
-        if (app.processIdentifier == instance)
-            return app;
-    return std::nullopt;
+    return snapshot(true).applicationOf(*pid);
 }
 
 std::optional<QString> LinuxApplicationServices::ownBundleIdentifier()
 {
-    if (const std::optional<RunningApplication> self = runningApplicationOfProcess(::getpid()))
-        return self->bundleIdentifier;
-    const RunningSnapshot running = snapshot(true);
-    const qint64 instance = running.instanceOf.value(::getpid(), -1);
-    for (const RunningApplication &app : running.applications)
-        if (app.processIdentifier == instance)
-            return app.bundleIdentifier;
-    return std::nullopt;
+    const std::optional<RunningApplication> self = snapshot(true).applicationOf(::getpid());
+    return self ? self->bundleIdentifier : std::nullopt;
 }
 
 std::optional<QString> LinuxApplicationServices::urlForApplication(const QString &bundleIdentifier)

@@ -66,18 +66,24 @@ std::uint32_t X11Desktop::atom(const char *name)
     return result;
 }
 
-QList<std::uint32_t> X11Desktop::cardinals(Window window, std::uint32_t property, std::uint32_t type)
+namespace {
+// The 32-bit values of a property reply, which it frees.
+QList<std::uint32_t> takeValues(xcb_get_property_reply_t *reply)
 {
     QList<std::uint32_t> values;
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 1 << 16), nullptr);
     if (reply && reply->format == 32) {
         const auto *data = static_cast<const std::uint32_t *>(xcb_get_property_value(reply));
-        const int count = xcb_get_property_value_length(reply) / 4;
-        values = QList<std::uint32_t>(data, data + count);
+        values = QList<std::uint32_t>(data, data + xcb_get_property_value_length(reply) / 4);
     }
     std::free(reply);
     return values;
+}
+} // namespace
+
+QList<std::uint32_t> X11Desktop::cardinals(Window window, std::uint32_t property, std::uint32_t type)
+{
+    return takeValues(xcb_get_property_reply(
+        m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 1 << 16), nullptr));
 }
 
 bool X11Desktop::supports(const char *hint)
@@ -118,10 +124,14 @@ QList<X11Desktop::Window> X11Desktop::windowsOfProcess(qint64 pid)
 
 QList<std::uint32_t> X11Desktop::clientList()
 {
-    QList<std::uint32_t> clients = cardinals(m_root, atom("_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW);
-    if (clients.isEmpty())
-        clients = cardinals(m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
-    return clients;
+    // Both asked at once: the running-app poll reads this every time.
+    const xcb_get_property_cookie_t stacking = xcb_get_property(
+        m_connection, 0, m_root, atom("_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW, 0, 1 << 16);
+    const xcb_get_property_cookie_t plain = xcb_get_property(
+        m_connection, 0, m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 1 << 16);
+    const QList<std::uint32_t> stacked = takeValues(xcb_get_property_reply(m_connection, stacking, nullptr));
+    const QList<std::uint32_t> listed = takeValues(xcb_get_property_reply(m_connection, plain, nullptr));
+    return stacked.isEmpty() ? listed : stacked;
 }
 
 QList<X11Desktop::Client> X11Desktop::clients()

@@ -86,3 +86,12 @@ RunningSnapshot matchRunningApplications(const ProcessTable &table, const QList<
     }
     return snapshot;
 }
+
+std::optional<RunningApplication> RunningSnapshot::applicationOf(qint64 pid) const
+{
+    const qint64 instance = instanceOf.value(pid, -1);
+    for (const RunningApplication &app : applications)
+        if (app.processIdentifier == instance)
+            return app;
+    return std::nullopt;
+}

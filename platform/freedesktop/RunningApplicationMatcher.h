@@ -23,6 +23,9 @@ struct RunningSnapshot {
     QList<RunningApplication> applications;
     // Every process that belongs to an application -> its instance's PID.
     QHash<qint64, qint64> instanceOf;
+
+    // The running application a process belongs to.
+    std::optional<RunningApplication> applicationOf(qint64 pid) const;
 };
 
 using BundleMatcher = std::function<std::optional<RunningApplication>(const ProcessRecord &)>;
