@@ -8,7 +8,8 @@
 // DBusActivatable=true. Nothing waits for an answer; main thread only.
 namespace ApplicationBus {
 
-// The object path the specification derives from a desktop-file ID.
+// The object path of a D-Bus-activatable application: its ID with "." as "/"
+// and "-" as "_".
 QString objectPath(const QString &desktopId);
 // Brings the application forward (or starts it).
 void activate(const QString &desktopId);
