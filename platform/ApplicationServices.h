@@ -43,4 +43,7 @@ public:
     virtual void terminate(const RunningApplication &app) = 0;
     // Make this program the active application.
     virtual void activateSelf() = 0;
+    // Why other applications' windows cannot be hidden or minimised on this
+    // desktop, or none when they can.
+    virtual std::optional<QString> windowSteeringUnavailable() { return std::nullopt; }
 };

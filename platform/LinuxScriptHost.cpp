@@ -119,18 +119,17 @@ std::optional<QString> LinuxScriptHost::minimizeWindowsOf(const QString &process
 {
     // Like a scripting host, a process is named by its display name, or by its
     // identifier when it has none.
-    QList<qint64> pids;
+    QList<RunningApplication> named;
     for (const RunningApplication &app : m_applications.runningApplications())
         if (app.localizedName.value_or(app.bundleIdentifier.value_or(QString())) == processName)
-            pids.append(app.processIdentifier);
-    if (pids.isEmpty())
+            named.append(app);
+    if (named.isEmpty())
         return QStringLiteral("Cannot find the process \"%1\"").arg(processName);
 
-    X11Desktop desktop;
-    if (!desktop.isOpen())
+    if (!X11Desktop().isOpen())
         return QStringLiteral("Cannot minimise the windows of \"%1\": no X display").arg(processName);
-    for (qint64 pid : pids)
-        for (X11Desktop::Window window : desktop.windowsOfProcess(pid))
-            desktop.minimize(window);
+    // Hiding is iconifying here: every normal window of the application.
+    for (const RunningApplication &app : named)
+        m_applications.hide(app);
     return std::nullopt;
 }

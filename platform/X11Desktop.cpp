@@ -7,7 +7,6 @@
 
 namespace {
 constexpr std::uint32_t iconicState = 3;   // ICCCM WM_CHANGE_STATE
-constexpr std::uint32_t sourceApplication = 1;
 constexpr int connectAttempts = 3;
 } // namespace
 
@@ -48,28 +47,43 @@ X11Desktop::~X11Desktop()
     xcb_disconnect(m_connection);
 }
 
+bool X11Desktop::isOpen() const
+{
+    return m_connection && !xcb_connection_has_error(m_connection);
+}
+
 std::uint32_t X11Desktop::atom(const char *name)
 {
+    if (const auto known = m_atoms.constFind(name); known != m_atoms.constEnd())
+        return *known;
     xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
         m_connection, xcb_intern_atom(m_connection, 0, std::uint16_t(std::strlen(name)), name),
         nullptr);
     const std::uint32_t result = reply ? reply->atom : std::uint32_t(XCB_ATOM_NONE);
     std::free(reply);
+    if (result != XCB_ATOM_NONE)
+        m_atoms.insert(name, result);
     return result;
 }
 
-QList<std::uint32_t> X11Desktop::cardinals(Window window, std::uint32_t property, std::uint32_t type)
+namespace {
+// The 32-bit values of a property reply, which it frees.
+QList<std::uint32_t> takeValues(xcb_get_property_reply_t *reply)
 {
     QList<std::uint32_t> values;
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 1 << 16), nullptr);
     if (reply && reply->format == 32) {
         const auto *data = static_cast<const std::uint32_t *>(xcb_get_property_value(reply));
-        const int count = xcb_get_property_value_length(reply) / 4;
-        values = QList<std::uint32_t>(data, data + count);
+        values = QList<std::uint32_t>(data, data + xcb_get_property_value_length(reply) / 4);
     }
     std::free(reply);
     return values;
+}
+} // namespace
+
+QList<std::uint32_t> X11Desktop::cardinals(Window window, std::uint32_t property, std::uint32_t type)
+{
+    return takeValues(xcb_get_property_reply(
+        m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 1 << 16), nullptr));
 }
 
 bool X11Desktop::supports(const char *hint)
@@ -99,14 +113,68 @@ QList<X11Desktop::Window> X11Desktop::windowsOfProcess(qint64 pid)
     QList<Window> result;
     if (!m_connection)
         return result;
-    QList<std::uint32_t> clients = cardinals(m_root, atom("_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW);
-    if (clients.isEmpty())
-        clients = cardinals(m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
     const std::uint32_t pidAtom = atom("_NET_WM_PID");
-    for (std::uint32_t window : clients) {
+    for (std::uint32_t window : clientList()) {
         const QList<std::uint32_t> owner = cardinals(window, pidAtom, XCB_ATOM_CARDINAL);
         if (!owner.isEmpty() && qint64(owner.first()) == pid)
             result.append(window);
+    }
+    return result;
+}
+
+QList<std::uint32_t> X11Desktop::clientList()
+{
+    // Both asked at once: the running-app poll reads this every time.
+    const xcb_get_property_cookie_t stacking = xcb_get_property(
+        m_connection, 0, m_root, atom("_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW, 0, 1 << 16);
+    const xcb_get_property_cookie_t plain = xcb_get_property(
+        m_connection, 0, m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 1 << 16);
+    const QList<std::uint32_t> stacked = takeValues(xcb_get_property_reply(m_connection, stacking, nullptr));
+    const QList<std::uint32_t> listed = takeValues(xcb_get_property_reply(m_connection, plain, nullptr));
+    return stacked.isEmpty() ? listed : stacked;
+}
+
+QList<X11Desktop::Client> X11Desktop::clients()
+{
+    QList<Client> result;
+    if (!isOpen())
+        return result;
+    const std::uint32_t pidAtom = atom("_NET_WM_PID");
+    const std::uint32_t typeAtom = atom("_NET_WM_WINDOW_TYPE");
+    const std::uint32_t normalType = atom("_NET_WM_WINDOW_TYPE_NORMAL");
+    struct Pending {
+        Window window;
+        xcb_get_property_cookie_t pid, wmClass, type;
+    };
+    // All requests first, then all replies: one round trip for any number of windows.
+    QList<Pending> pending;
+    for (Window window : clientList())
+        pending.append({window, xcb_get_property(m_connection, 0, window, pidAtom, XCB_ATOM_CARDINAL, 0, 1),
+                        xcb_get_property(m_connection, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 256),
+                        xcb_get_property(m_connection, 0, window, typeAtom, XCB_ATOM_ATOM, 0, 16)});
+    for (const Pending &p : pending) {
+        Client client;
+        client.window = p.window;
+        if (auto *reply = xcb_get_property_reply(m_connection, p.pid, nullptr)) {
+            if (reply->format == 32 && xcb_get_property_value_length(reply) >= 4)
+                client.pid = *static_cast<const std::uint32_t *>(xcb_get_property_value(reply));
+            std::free(reply);
+        }
+        if (auto *reply = xcb_get_property_reply(m_connection, p.wmClass, nullptr)) {
+            // Two NUL-terminated texts: instance, then class.
+            const QList<QByteArray> names = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)),
+                                                       xcb_get_property_value_length(reply)).split('\0');
+            client.instance = QString::fromLocal8Bit(names.value(0));
+            client.windowClass = QString::fromLocal8Bit(names.value(1));
+            std::free(reply);
+        }
+        if (auto *reply = xcb_get_property_reply(m_connection, p.type, nullptr)) {
+            const auto *types = static_cast<const std::uint32_t *>(xcb_get_property_value(reply));
+            const int count = reply->format == 32 ? xcb_get_property_value_length(reply) / 4 : 0;
+            client.normal = count == 0 || types[0] == normalType;
+            std::free(reply);
+        }
+        result.append(client);
     }
     return result;
 }
@@ -128,10 +196,16 @@ void X11Desktop::sendToRoot(Window window, std::uint32_t messageType, std::uint3
     xcb_flush(m_connection);
 }
 
-void X11Desktop::activate(Window window)
+void X11Desktop::activate(Window window, Source source)
 {
     if (m_connection)
-        sendToRoot(window, atom("_NET_ACTIVE_WINDOW"), sourceApplication, XCB_CURRENT_TIME);
+        sendToRoot(window, atom("_NET_ACTIVE_WINDOW"), std::uint32_t(source), XCB_CURRENT_TIME);
+}
+
+void X11Desktop::close(Window window)
+{
+    if (m_connection)
+        sendToRoot(window, atom("_NET_CLOSE_WINDOW"), XCB_CURRENT_TIME, std::uint32_t(Source::pager));
 }
 
 void X11Desktop::minimize(Window window)

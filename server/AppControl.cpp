@@ -54,7 +54,7 @@ void AppControl::launchOrActivate(const QString &bundleID)
 void AppControl::minimizeWindows(const QString &bundleID)
 {
     const QList<RunningApplication> running = matching(m_applications, bundleID);
-    if (running.isEmpty())
+    if (running.isEmpty() || windowSteeringRefused(QStringLiteral("[Minimize] ")))
         return;
     const QString name = running.first().localizedName.value_or(bundleID);
     m_scripts.runScriptInBackground(Scripts::minimizeWindows(name), QStringLiteral("[Minimize] "));
@@ -62,8 +62,24 @@ void AppControl::minimizeWindows(const QString &bundleID)
 
 void AppControl::hideApp(const QString &bundleID)
 {
-    for (const RunningApplication &app : matching(m_applications, bundleID))
+    const QList<RunningApplication> running = matching(m_applications, bundleID);
+    if (running.isEmpty() || windowSteeringRefused(QStringLiteral("[Hide] ")))
+        return;
+    for (const RunningApplication &app : running)
         m_applications.hide(app);
+}
+
+bool AppControl::windowSteeringRefused(const QString &tag)
+{
+    const std::optional<QString> reason = m_applications.windowSteeringUnavailable();
+    if (!reason)
+        return false;
+    QElapsedTimer &last = m_refusalLogged[tag];
+    if (!last.isValid() || last.elapsed() >= unavailableLogIntervalMs) {
+        m_log.write(tag + *reason);
+        last.start();
+    }
+    return true;
 }
 
 void AppControl::quitApp(const QString &bundleID)

@@ -2,6 +2,8 @@
 
 #include "server/ActionLog.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -29,8 +31,15 @@ public:
     // Brings this program forward so that its window can take a drop.
     void dragDropMode(bool active);
 
+    // A desktop that cannot hide or minimise other applications says so
+    // once a minute for each of the two commands, not for every request.
+    static constexpr int unavailableLogIntervalMs = 60000;
+
 private:
+    bool windowSteeringRefused(const QString &tag);
+
     ApplicationServices &m_applications;
     QuickActions &m_scripts;
     ActionLog m_log;
+    QHash<QString, QElapsedTimer> m_refusalLogged;
 };

@@ -19,6 +19,14 @@ QString fromUtf8(const char *text)
     return text ? QString::fromUtf8(text) : QString();
 }
 
+QString keyString(GDesktopAppInfo *info, const char *key)
+{
+    gchar *value = g_desktop_app_info_get_string(info, key);
+    const QString text = fromUtf8(value);
+    g_free(value);
+    return text;
+}
+
 std::optional<DesktopEntry> entryOf(GAppInfo *app)
 {
     if (!app || !G_IS_DESKTOP_APP_INFO(app))
@@ -33,9 +41,13 @@ std::optional<DesktopEntry> entryOf(GAppInfo *app)
         return std::nullopt;
     if (id.endsWith(QLatin1String(".desktop")))
         id.chop(8);
-    gchar *icon = g_desktop_app_info_get_string(info, G_KEY_FILE_DESKTOP_KEY_ICON);
-    DesktopEntry entry{id, fromUtf8(g_app_info_get_name(app)), fromUtf8(icon), filePath};
-    g_free(icon);
+    DesktopEntry entry{id, fromUtf8(g_app_info_get_name(app)),
+                       keyString(info, G_KEY_FILE_DESKTOP_KEY_ICON), filePath};
+    entry.exec = keyString(info, G_KEY_FILE_DESKTOP_KEY_EXEC);
+    entry.tryExec = keyString(info, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC);
+    entry.startupWMClass = fromUtf8(g_desktop_app_info_get_startup_wm_class(info));
+    entry.dbusActivatable = g_desktop_app_info_get_boolean(info, G_KEY_FILE_DESKTOP_KEY_DBUS_ACTIVATABLE);
+    entry.shown = g_app_info_should_show(app);
     return entry;
 }
 
@@ -58,21 +70,25 @@ QStringList applicationDirectories()
     return folders;
 }
 
-QList<DesktopEntry> shownApplications()
+QList<DesktopEntry> allApplications()
 {
     QList<DesktopEntry> entries;
     GList *all = g_app_info_get_all();
     for (GList *item = all; item; item = item->next) {
-        auto *app = G_APP_INFO(item->data);
-        if (!g_app_info_should_show(app))
-            continue;
-        if (std::optional<DesktopEntry> entry = entryOf(app))
+        if (std::optional<DesktopEntry> entry = entryOf(G_APP_INFO(item->data)))
             entries.append(*entry);
     }
     g_list_free_full(all, g_object_unref);
     // GIO's order is a hash table's; this one is the same on every run.
     std::sort(entries.begin(), entries.end(),
               [](const DesktopEntry &a, const DesktopEntry &b) { return a.id < b.id; });
+    return entries;
+}
+
+QList<DesktopEntry> shownApplications()
+{
+    QList<DesktopEntry> entries = allApplications();
+    entries.removeIf([](const DesktopEntry &entry) { return !entry.shown; });
     return entries;
 }
 

@@ -12,6 +12,11 @@ struct DesktopEntry {
     QString name;     // Name in the user's language, escapes decoded
     QString icon;     // the Icon key as written: a theme icon name, an absolute path, or empty
     QString filePath; // the .desktop file
+    QString exec;     // the Exec and TryExec keys as written
+    QString tryExec;
+    QString startupWMClass;
+    bool dbusActivatable = false;
+    bool shown = true; // whether the menu shows it (NoDisplay, OnlyShowIn, ...)
 };
 
 // The desktop entries of $XDG_DATA_HOME and $XDG_DATA_DIRS, read through GIO,
@@ -24,6 +29,9 @@ namespace DesktopEntries {
 // Where entries are looked for, in order: $XDG_DATA_HOME/applications, then
 // each $XDG_DATA_DIRS/applications.
 QStringList applicationDirectories();
+
+// Every application entry, shown or not, ordered by ID.
+QList<DesktopEntry> allApplications();
 
 // Every entry the menu shows, ordered by ID.
 QList<DesktopEntry> shownApplications();

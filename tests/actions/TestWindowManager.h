@@ -73,6 +73,26 @@ public:
         return window;
     }
 
+    // Lists another client's window as managed.
+    void manage(std::uint32_t window)
+    {
+        m_clients.append(window);
+        setList("_NET_CLIENT_LIST", XCB_ATOM_WINDOW, m_clients);
+    }
+
+    // What a window manager does on _NET_CLOSE_WINDOW: asks the client.
+    void deliverDelete(std::uint32_t window)
+    {
+        xcb_client_message_event_t event {};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = atom("WM_PROTOCOLS");
+        event.data.data32[0] = atom("WM_DELETE_WINDOW");
+        xcb_send_event(m_connection, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+        xcb_flush(m_connection);
+    }
+
     void setActive(std::uint32_t window) { setList("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {window}); }
 
     // The requests that arrived: waits up to three seconds for `expected`,

@@ -1,5 +1,6 @@
 // Runs the real server headless (no window) on the system's platform and
 // prints one line once it listens: the advertised name and the PIN.
+// usage: tendril-server-probe [PORT]
 #include "catalogue/MacAppStore.h"
 #include "server/MacServerService.h"
 
@@ -12,6 +13,8 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     MacAppStore store;
     MacServerService server(store);
+    if (argc > 1)
+        server.setListeningPort(quint16(QString::fromLocal8Bit(argv[1]).toUInt()));
     QObject::connect(&server, &MacServerService::serverStateChanged, &app, [&] {
         if (server.serverState() == ServerState::advertising) {
             std::printf("listening\t%s\t%s\n", qPrintable(server.computerName()),

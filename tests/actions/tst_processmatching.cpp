@@ -1,0 +1,121 @@
+// Which application a process belongs to, over a /proc tree the test builds
+// and desktop entries in a temporary data folder read through GIO.
+#include "platform/freedesktop/CgroupApplication.h"
+#include "platform/freedesktop/DesktopEntryIndex.h"
+#include "platform/freedesktop/RunningApplicationMatcher.h"
+#include "platform/freedesktop/SystemdScope.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+class ProcessMatchingTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir root;
+
+    void write(const QString &path, const QByteArray &content, bool executable = false)
+    {
+        QDir().mkpath(QFileInfo(root.filePath(path)).path());
+        QFile file(root.filePath(path));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        if (executable)
+            file.setPermissions(file.permissions() | QFile::ExeOwner);
+    }
+    // One process: its program, arguments, parent and cgroup.
+    void process(qint64 pid, const QString &exe, const QByteArray &cmdline, qint64 parent, const QByteArray &cgroup)
+    {
+        const QString dir = QStringLiteral("proc/%1/").arg(pid);
+        write(dir + "cmdline", cmdline);
+        write(dir + "cgroup", cgroup);
+        write(dir + "stat", QByteArray::number(pid) + " (a (b) c) S " + QByteArray::number(parent) + " 1 1 0");
+        QVERIFY(QFile::link(exe, root.filePath(dir + "exe")));
+    }
+
+private slots:
+    void unitNamesGiveTheDesktopId_data()
+    {
+        QTest::addColumn<QByteArray>("cgroup");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QByteArray>("unit"); // the path of the unit that names it; by default the whole path
+        const auto row = [](const char *name, const QByteArray &cgroup, const char *id, QByteArray unit = {}) {
+            if (unit.isEmpty() && *id)
+                unit = cgroup.mid(cgroup.indexOf('/')).trimmed();
+            QTest::newRow(name) << cgroup << QString(id) << unit;
+        };
+        const QByteArray user = "0::/user.slice/user-1000.slice/user@1000.service/app.slice/";
+        row("GNOME scope", user + "app-gnome-org.gnome.Calculator-1234.scope\n", "org.gnome.Calculator");
+        row("escaped dash", user + "app-gnome-firefox\\x2desr-77.scope", "firefox-esr");
+        row("slice, inner scope", user + "app-org.gnome.Terminal.slice/vte-spawn-0a.scope", "org.gnome.Terminal",
+            user.mid(3) + "app-org.gnome.Terminal.slice");
+        row("KDE service", user + "app-org.kde.dolphin@abc.service", "org.kde.dolphin");
+        row("Flatpak", user + "app-flatpak-org.gimp.GIMP-1234.scope", "org.gimp.GIMP");
+        row("Snap", user + "snap.firefox.firefox-xyz.scope", "firefox_firefox");
+        row("Snap, app with dash, uuid", user + "snap.code.code-url-0a1b2c3d-1111-2222-3333-444455556666.scope", "code_code-url");
+        row("cgroup v1", "4:memory:/x\n1:name=systemd:/app-org.gnome.Calculator-9.scope\n", "org.gnome.Calculator",
+            "/app-org.gnome.Calculator-9.scope");
+        row("own launches", "0::/" + transientScopeName("firefox-esr", 42).toUtf8(), "firefox-esr");
+        row("login session", "0::/user.slice/user-1000.slice/session-2.scope\n", "");
+        row("plain service", user + "dbus.service", "");
+        row("too many parts", user + "app-a-b-c-1.scope", "");
+        row("container root", "0::/\n", "");
+    }
+    void unitNamesGiveTheDesktopId()
+    {
+        QFETCH(QByteArray, cgroup);
+        QFETCH(QString, id);
+        QFETCH(QByteArray, unit);
+        const std::optional<CgroupApplication> app = applicationOfCgroup(cgroup);
+        QCOMPARE(app.value_or(CgroupApplication()), (CgroupApplication{id, unit}));
+    }
+
+    void processesAreGroupedIntoInstances()
+    {
+        const QString editor = root.filePath("bin/editor"), tool = root.filePath("share/tool.py");
+        write("bin/editor", "#!/bin/sh\n", true);
+        write("share/tool.py", "#!/usr/bin/python3\n", true);
+        const auto entry = [](const QString &name, const QString &more) {
+            return ("[Desktop Entry]\nType=Application\nName=" + name + "\n" + more + "\n").toUtf8();
+        };
+        write("data/applications/org.gnome.Calculator.desktop", entry("Calculator", "Exec=true"));
+        write("data/applications/org.example.Editor.desktop", entry("Editor", "Exec=" + editor + " %F"));
+        write("data/applications/org.example.Tool.desktop", entry("Tool", "Exec=python3 " + tool));
+        write("data/applications/org.example.Viewer.desktop", entry("Viewer", "Exec=false\nStartupWMClass=ViewerMain"));
+        qputenv("XDG_DATA_HOME", root.filePath("data").toUtf8());
+        qputenv("XDG_DATA_DIRS", root.filePath("none").toUtf8());
+
+        const QByteArray calculatorUnit = "0::/user.slice/app-gnome-org.gnome.Calculator-7.scope\n";
+        const QByteArray session = "0::/user.slice/session-2.scope\n";
+        process(100, "/usr/bin/gnome-calculator", "gnome-calculator", 1, calculatorUnit);
+        process(101, "/usr/libexec/helper", "helper", 100, calculatorUnit); // same unit, same instance
+        process(200, editor, "editor", 1, session);
+        process(201, editor, "editor", 200, session);      // a child of the same program
+        process(300, editor, "editor", 1, session);               // a second instance
+        process(400, "/usr/bin/python3.11", QByteArray("python3\0", 8) + tool.toUtf8(), 1, session);
+        process(500, "/usr/bin/anything", "anything", 1, session); // named by its window only
+        process(600, "/usr/bin/sleep", "sleep", 1, session);       // no application
+        process(700, "/usr/bin/gnome-calculator", "x", 1, calculatorUnit);
+        QVERIFY(::chown(QFile::encodeName(root.filePath("proc/700")).constData(), getuid() + 1, getgid()) == 0);
+
+        ProcessTable table(root.filePath("proc"));
+        const auto entries = DesktopEntryIndex::load();
+        const QList<WindowOwner> windows = {{500, "viewer", "ViewerMain"}, {100, "other", "Other"}};
+        const RunningSnapshot snapshot = matchRunningApplications(table, table.processes(), *entries, windows,
+                                                                  [](const ProcessRecord &) { return std::nullopt; });
+        QStringList found;
+        for (const RunningApplication &app : snapshot.applications)
+            found << QStringLiteral("%1 %2 %3").arg(app.processIdentifier).arg(*app.bundleIdentifier, *app.localizedName);
+        QCOMPARE(found, QStringList({"100 org.gnome.Calculator Calculator", "200 org.example.Editor Editor",
+                                     "300 org.example.Editor Editor", "400 org.example.Tool Tool",
+                                     "500 org.example.Viewer Viewer"}));
+        QCOMPARE(snapshot.instanceOf.value(101), 100);
+        QCOMPARE(snapshot.instanceOf.value(201), 200);
+        QVERIFY(!snapshot.instanceOf.contains(600) && !snapshot.instanceOf.contains(700));
+        QCOMPARE(snapshot.applications.first().bundlePath, root.filePath("data/applications/org.gnome.Calculator.desktop"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ProcessMatchingTest)
+#include "tst_processmatching.moc"
