@@ -17,8 +17,9 @@ std::optional<QByteArray> runTool(const QString &tool, const QStringList &argume
         return std::nullopt;
     QProcess process;
     // wl-copy's serving child keeps whatever it inherits: give it nothing to hold.
+    const bool copying = tool == QLatin1String("wl-copy");
     process.setStandardErrorFile(QProcess::nullDevice());
-    if (tool == QLatin1String("wl-copy"))
+    if (copying)
         process.setStandardOutputFile(QProcess::nullDevice());
     process.start(program, arguments);
     if (!process.waitForStarted(timeoutMs))
@@ -32,7 +33,7 @@ std::optional<QByteArray> runTool(const QString &tool, const QStringList &argume
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return std::nullopt;
-    return process.readAllStandardOutput();
+    return copying ? QByteArray() : process.readAllStandardOutput();
 }
 
 QString mimeTypeOf(const QString &type)
