@@ -72,7 +72,7 @@ std::optional<QString> LinuxScriptHost::run(const QString &source)
     if (source == Scripts::lockScreen)
         return lockSession();
     if (source == Scripts::emptyTrash)
-        return emptyTrashFolders(trashFolders());
+        return emptyTrashFolders(trashFolders(mountedVolumes()));
     if (source == Scripts::toggleDarkMode)
         return toggleColorScheme();
     if (source == Scripts::showDesktop)

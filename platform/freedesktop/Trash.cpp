@@ -34,21 +34,6 @@ bool isStickyFolder(const QString &path)
         && (status.st_mode & S_ISVTX);
 }
 
-QStringList volumeTops()
-{
-    QStringList tops;
-    GList *mounts = g_unix_mounts_get(nullptr);
-    for (GList *item = mounts; item; item = item->next) {
-        auto *mount = static_cast<GUnixMountEntry *>(item->data);
-        // Every mount: GIO calls tmpfs and the like internal, yet users trash there too.
-        tops.append(QFile::decodeName(g_unix_mount_get_mount_path(mount)));
-        g_unix_mount_free(mount);
-    }
-    g_list_free(mounts);
-    tops.removeDuplicates(); // a folder mounted over twice
-    return tops;
-}
-
 int removeEntries(const QString &folder)
 {
     int failures = 0;
@@ -67,11 +52,26 @@ int removeEntries(const QString &folder)
 
 } // namespace
 
-QStringList trashFolders()
+QStringList mountedVolumes()
+{
+    QStringList tops;
+    GList *mounts = g_unix_mounts_get(nullptr);
+    for (GList *item = mounts; item; item = item->next) {
+        auto *mount = static_cast<GUnixMountEntry *>(item->data);
+        // Every mount: GIO calls tmpfs and the like internal, yet users trash there too.
+        tops.append(QFile::decodeName(g_unix_mount_get_mount_path(mount)));
+        g_unix_mount_free(mount);
+    }
+    g_list_free(mounts);
+    tops.removeDuplicates(); // a folder mounted over twice
+    return tops;
+}
+
+QStringList trashFolders(const QStringList &volumes)
 {
     QStringList folders{homeTrash()};
     const QString uid = QString::number(::getuid());
-    for (QString top : volumeTops()) {
+    for (QString top : volumes) {
         if (top.endsWith(u'/'))
             top.chop(1);
         if (isStickyFolder(top + QStringLiteral("/.Trash")))
