@@ -1,7 +1,7 @@
 #include "app/DisplayStartup.h"
 
 #include "platform/wayland/WaylandGlobals.h"
-
+#include "platform/wayland/WlClipboardPasteboard.h"
 
 DisplayStartup::DisplayStartup()
 {
@@ -11,11 +11,13 @@ DisplayStartup::DisplayStartup()
     const std::optional<QStringList> globals = waylandGlobals();
     if (!globals)
         return;
-    if (platform.isEmpty() && !offersDataControl(*globals) && !qEnvironmentVariableIsEmpty("DISPLAY")) {
+    const bool dataControl = offersDataControl(*globals) && WlClipboardPasteboard::isAvailable();
+    if (platform.isEmpty() && !dataControl && !qEnvironmentVariableIsEmpty("DISPLAY")) {
         set("QT_QPA_PLATFORM", "xcb");
         return;
     }
-    if (!globals->contains(QStringLiteral("wl_seat")))
+    // Only Qt's own Wayland text input (no module asked for) needs the seat.
+    if (!globals->contains(QStringLiteral("wl_seat")) && !qEnvironmentVariableIsSet("QT_IM_MODULE"))
         set("QT_IM_MODULE", "none"); // no such module: Qt makes no input context
 }
 

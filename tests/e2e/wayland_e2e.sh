@@ -72,13 +72,14 @@ send() { "$phone" --pin "$pin" --listen "${LISTEN:-0.3}" "$@" > "$work/reply.out
 send ping && grep -q pairingConfirmed "$work/reply.out" || fail "pairing"
 
 if [[ $mode == weston ]]; then
-    for action in showDesktop missionControl toggleDarkMode; do
+    for action in showDesktop missionControl toggleDarkMode lockScreen; do
         send "$action" || fail "$action"
     done
-    for _ in $(seq 50); do (( $(grep -c '^\[AppleScript\] ' "$work/desktop.log") >= 3 )) && break; sleep 0.1; done
+    for _ in $(seq 50); do (( $(grep -c '^\[AppleScript\] ' "$work/desktop.log") >= 4 )) && break; sleep 0.1; done
     grep -q '^\[AppleScript\] Cannot show the desktop: ' "$work/desktop.log" || fail "no failure line for showDesktop"
     grep -q '^\[AppleScript\] Mission Control has no counterpart' "$work/desktop.log" || fail "no failure line for missionControl"
     grep -q '^\[AppleScript\] Cannot switch dark mode: ' "$work/desktop.log" || fail "no failure line for toggleDarkMode"
+    grep -q '^\[AppleScript\] Cannot lock the screen: ' "$work/desktop.log" || fail "no failure line for lockScreen"
     kill -0 "${pids[-1]}" || fail "the program is gone"
     echo "PASS: started under weston without a seat, paired, failure lines written"
 else
