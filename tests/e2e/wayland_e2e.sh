@@ -30,6 +30,7 @@ if [[ $mode == sway ]]; then
     useradd --system --no-create-home --shell /usr/sbin/nologin "$user" || { echo "SKIP: useradd failed"; exit 77; }
     as_user=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups)  # execs: its pid is the program's
 fi
+x_display=${DISPLAY:-}
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
 unset DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_CURRENT_DESKTOP
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
@@ -82,6 +83,15 @@ if [[ $mode == weston ]]; then
     grep -q '^\[AppleScript\] Cannot lock the screen: ' "$work/desktop.log" || fail "no failure line for lockScreen"
     kill -0 "${pids[-1]}" || fail "the program is gone"
     echo "PASS: started under weston without a seat, paired, failure lines written"
+    # No data-control here: with an X display beside it, the window goes there.
+    if [[ -n "$x_display" ]] && command -v xwininfo > /dev/null; then
+        kill "${pids[-1]}"
+        DISPLAY=$x_display XDG_SESSION_TYPE=wayland QT_QUICK_BACKEND=software "$desktop" > "$work/desktop-x.log" 2>&1 &
+        pids+=($!)
+        for _ in $(seq 100); do DISPLAY=$x_display xwininfo -root -tree | grep -q '"Tendril"' && break; sleep 0.1; done
+        DISPLAY=$x_display xwininfo -root -tree | grep -q '"Tendril"' || fail "no window on the X display"
+        echo "PASS: without data-control the window went to the X display"
+    fi
 else
     send clipboardPayload "from the phone" || fail "clipboardPayload"
     for _ in $(seq 30); do
