@@ -1,12 +1,10 @@
 #!/usr/bin/python3
-"""Stand-ins for the desktop's D-Bus services on a private bus.
-
-usage: fake_desktop.py LOG SERVICE...   (login1 screensaver portal shell kwin hostname1)
-Each call is checked for the argument types the real service takes and
-written to LOG as one line. FAKE_PORTAL=ok|silent|missing|refuse,
-FAKE_SCHEME (portal colour scheme), FAKE_PRETTY / FAKE_STATIC (host names),
-FAKE_SHOTS (where the portal writes its PNG).
-"""
+# Stand-ins for the desktop's D-Bus services on a private bus.
+# usage: fake_desktop.py LOG SERVICE...   (login1 screensaver portal shell kwin hostname1)
+# Each call is checked for the argument types the real service takes and
+# written to LOG as one line. FAKE_PORTAL=ok|silent|missing|refuse,
+# FAKE_SCHEME (portal colour scheme), FAKE_PRETTY / FAKE_STATIC (host names),
+# FAKE_SHOTS (where the portal writes its PNG).
 import os, struct, sys, zlib
 import dbus, dbus.service, dbus.mainloop.glib
 from gi.repository import GLib
@@ -23,7 +21,7 @@ def record(line):
 
 
 def expect(msg, signature):
-    """Refuses a call whose arguments are not exactly `signature`."""
+    # Refuses a call whose arguments are not exactly `signature`.
     if msg.get_signature() != signature:
         raise dbus.exceptions.DBusException('wrong arguments %r, expected %r' % (msg.get_signature(), signature),
                                             name='org.freedesktop.DBus.Error.InvalidArgs')

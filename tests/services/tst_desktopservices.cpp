@@ -5,7 +5,6 @@
 
 #include "platform/LinuxComputerName.h"
 #include "platform/LinuxScriptHost.h"
-#include "platform/StandardLocations.h"
 #include "platform/freedesktop/PortalScreenCapture.h"
 
 #include <QImage>
@@ -155,16 +154,6 @@ private slots:
         QVERIFY(info.open(QIODevice::WriteOnly) && info.write("PRETTY_HOSTNAME=Kitchen\n"));
         info.close();
         QCOMPARE(LinuxComputerName(info.fileName()).localizedName(), expected);
-    }
-
-    void desktopFolderFromUserDirs()
-    {
-        QCOMPARE(StandardLocations::desktopDirectory(), file("home/Desktop"));
-        QFile dirs(config("user-dirs.dirs"));
-        QVERIFY(dirs.open(QIODevice::WriteOnly) && dirs.write("XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"));
-        dirs.close();
-        QCOMPARE(StandardLocations::desktopDirectory(), file("home/Schreibtisch"));
-        dirs.remove();
     }
 
     void screenshotThroughThePortal_data()
