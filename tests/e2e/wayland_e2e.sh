@@ -17,7 +17,7 @@ cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
     wait 2>/dev/null
     # What the user's programs left serving the clipboard.
-    [[ -n "$user" ]] && { pkill -KILL -u "$user"; userdel "$user" 2>/dev/null; }
+    [[ -n "$user" ]] && { pkill -KILL -u "$user"; sleep 0.2; userdel -f "$user" 2>/dev/null; }
     rm -rf "$work"
 }
 trap cleanup EXIT
