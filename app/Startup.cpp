@@ -3,6 +3,7 @@
 #include "app/AppLog.h"
 #include "app/CommandLine.h"
 #include "app/ConnectionNotices.h"
+#include "app/DisplayStartup.h"
 #include "app/DisplayCheck.h"
 #include "app/SingleInstance.h"
 #include "app/TendrilApp.h"
@@ -50,7 +51,9 @@ std::unique_ptr<ConnectionNotices> noticesFor(TendrilApp &tendril)
 
 int runWindowed(int &argc, char **argv, const LaunchOptions &options)
 {
+    DisplayStartup display;
     QApplication app(argc, argv);
+    display.restoreEnvironment();
     nameTheProgram();
 
     SingleInstance *instance = SingleInstance::forCurrentUser(&app);
@@ -95,7 +98,9 @@ int runHeadless(int &argc, char **argv, const LaunchOptions &options)
     // display, the off-screen one serves.
     if (!displayAvailable())
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    DisplayStartup display;
     QGuiApplication app(argc, argv);
+    display.restoreEnvironment();
     nameTheProgram();
 
     TendrilApp tendril;

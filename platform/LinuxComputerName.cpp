@@ -1,5 +1,7 @@
 #include "platform/LinuxComputerName.h"
 
+#include "platform/freedesktop/HostName.h"
+
 #include <QFile>
 #include <QSysInfo>
 
@@ -30,13 +32,25 @@ QString LinuxComputerName::prettyHostName(const QByteArray &machineInfo)
     return {};
 }
 
+QString LinuxComputerName::printable(const QString &name)
+{
+    // DNS-SD names may hold any UTF-8 but control characters.
+    QString kept;
+    for (QChar c : name)
+        kept += c.category() == QChar::Other_Control ? u' ' : c;
+    return kept.simplified();
+}
+
 QString LinuxComputerName::localizedName()
 {
+    if (const std::optional<QString> name = hostname1Name())
+        if (QString kept = printable(*name); !kept.isEmpty())
+            return kept;
     QFile file(m_machineInfoPath);
     if (file.open(QIODevice::ReadOnly)) {
-        const QString pretty = prettyHostName(file.readAll());
+        const QString pretty = printable(prettyHostName(file.readAll()));
         if (!pretty.isEmpty())
             return pretty;
     }
-    return QSysInfo::machineHostName();
+    return printable(QSysInfo::machineHostName());
 }

@@ -2,8 +2,9 @@
 
 #include "platform/ComputerName.h"
 
-// The pretty host name (systemd's /etc/machine-info) where there is one,
-// else the host name.
+// The name systemd-hostnamed gives (pretty, else static), else the pretty
+// host name in /etc/machine-info, else the kernel's host name; control
+// characters become spaces.
 class LinuxComputerName : public ComputerName {
 public:
     explicit LinuxComputerName(QString machineInfoPath = QStringLiteral("/etc/machine-info"));
@@ -11,6 +12,7 @@ public:
 
     // PRETTY_HOSTNAME from the text of a machine-info file, unquoted.
     static QString prettyHostName(const QByteArray &machineInfo);
+    static QString printable(const QString &name);
 
 private:
     QString m_machineInfoPath;

@@ -3,96 +3,67 @@
 #include "platform/ApplicationServices.h"
 #include "platform/ChildProcess.h"
 #include "platform/X11Desktop.h"
+#include "platform/freedesktop/ColorScheme.h"
+#include "platform/freedesktop/GnomeShell.h"
+#include "platform/freedesktop/KWin.h"
+#include "platform/freedesktop/SessionLock.h"
+#include "platform/freedesktop/Trash.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
 
-std::optional<QString> lockSession()
-{
-    const std::optional<QString> logind = runChildProcess(QStringLiteral("loginctl"),
-                                                          {QStringLiteral("lock-session")});
-    if (!logind)
-        return std::nullopt;
-    const std::optional<QString> screensaver = runChildProcess(QStringLiteral("xdg-screensaver"),
-                                                               {QStringLiteral("lock")});
-    if (!screensaver)
-        return std::nullopt;
-    return QStringLiteral("Cannot lock the screen: %1; %2").arg(*logind, *screensaver);
-}
-
-std::optional<QString> toggleColorScheme()
-{
-    const QString gsettings = QStringLiteral("gsettings");
-    const QStringList key = {QStringLiteral("org.gnome.desktop.interface"),
-                             QStringLiteral("color-scheme")};
-    QByteArray current;
-    if (auto error = runChildProcess(gsettings, QStringList{QStringLiteral("get")} + key, &current))
-        return QStringLiteral("Cannot read the colour scheme: %1").arg(*error);
-    const bool dark = current.trimmed() == "'prefer-dark'";
-    const QString next = dark ? QStringLiteral("default") : QStringLiteral("prefer-dark");
-    if (auto error = runChildProcess(gsettings, QStringList{QStringLiteral("set")} + key + QStringList{next}))
-        return QStringLiteral("Cannot set the colour scheme: %1").arg(*error);
-    return std::nullopt;
-}
-
 std::optional<QString> setOutputVolume(int level)
 {
     const QString percent = QString::number(level) + u'%';
-    const bool havePulse = !QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty();
-    const bool haveAlsa = !QStandardPaths::findExecutable(QStringLiteral("amixer")).isEmpty();
-    if (havePulse)
+    const auto installed = [](const char *tool) {
+        return !QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty();
+    };
+    // pactl drives PipeWire's PulseAudio service too; wpctl is PipeWire's own.
+    if (installed("pactl"))
         return runChildProcess(QStringLiteral("pactl"),
                                {QStringLiteral("set-sink-volume"), QStringLiteral("@DEFAULT_SINK@"), percent});
-    if (haveAlsa)
+    if (installed("wpctl"))
+        return runChildProcess(QStringLiteral("wpctl"), {QStringLiteral("set-volume"),
+                                                         QStringLiteral("@DEFAULT_AUDIO_SINK@"),
+                                                         QString::number(level / 100.0, 'f', 2)});
+    if (installed("amixer"))
         return runChildProcess(QStringLiteral("amixer"),
                                {QStringLiteral("-q"), QStringLiteral("sset"), QStringLiteral("Master"), percent});
-    return QStringLiteral("Cannot set the volume: neither pactl nor amixer is installed");
+    return QStringLiteral("Cannot set the volume: neither pactl, wpctl nor amixer is installed");
 }
 
+// KWin first: on KDE it serves X11 and Wayland sessions alike. Under another
+// Wayland compositor the X display is XWayland's, whose windows are not all.
 std::optional<QString> toggleShowingDesktop()
 {
+    const std::optional<QString> kwin = invokeKWinShortcut(QStringLiteral("Show Desktop"));
+    if (!kwin)
+        return std::nullopt;
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return QStringLiteral("Cannot show the desktop: this Wayland compositor offers no way; KWin: %1").arg(*kwin);
     X11Desktop desktop;
     if (!desktop.isOpen())
-        return QStringLiteral("Cannot show the desktop: no X display");
+        return QStringLiteral("Cannot show the desktop: no X display; KWin: %1").arg(*kwin);
     if (!desktop.supports("_NET_SHOWING_DESKTOP"))
-        return QStringLiteral("Cannot show the desktop: the window manager does not offer it");
+        return QStringLiteral("Cannot show the desktop: the window manager does not offer it; KWin: %1").arg(*kwin);
     desktop.toggleShowingDesktop();
     return std::nullopt;
 }
 
-int removeEntries(const QString &folder)
+std::optional<QString> toggleOverview()
 {
-    int failures = 0;
-    const QFileInfoList entries = QDir(folder).entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo &entry : entries) {
-        const bool removed = entry.isDir() && !entry.isSymLink()
-            ? QDir(entry.filePath()).removeRecursively()
-            : QFile::remove(entry.filePath());
-        if (!removed)
-            ++failures;
-    }
-    return failures;
+    const std::optional<QString> gnome = toggleGnomeOverview();
+    if (!gnome)
+        return std::nullopt;
+    const std::optional<QString> kwin = invokeKWinShortcut(QStringLiteral("Overview"));
+    if (!kwin)
+        return std::nullopt;
+    return QStringLiteral("Mission Control has no counterpart on this desktop: GNOME Shell: %1; KWin: %2")
+        .arg(*gnome, *kwin);
 }
 
 } // namespace
-
-std::optional<QString> emptyFreedesktopTrash()
-{
-    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    if (!QDir::isAbsolutePath(dataHome))
-        dataHome = QDir::homePath() + QStringLiteral("/.local/share");
-    const QString trash = dataHome + QStringLiteral("/Trash");
-    const int failures = removeEntries(trash + QStringLiteral("/files"))
-        + removeEntries(trash + QStringLiteral("/info"));
-    QFile::remove(trash + QStringLiteral("/directorysizes")); // a cache of what was just removed
-    if (failures)
-        return QStringLiteral("Cannot empty the trash: %1 item(s) could not be removed").arg(failures);
-    return std::nullopt;
-}
 
 LinuxScriptHost::LinuxScriptHost(ApplicationServices &applications) : m_applications(applications) {}
 
@@ -101,13 +72,13 @@ std::optional<QString> LinuxScriptHost::run(const QString &source)
     if (source == Scripts::lockScreen)
         return lockSession();
     if (source == Scripts::emptyTrash)
-        return emptyFreedesktopTrash();
+        return emptyTrashFolders(trashFolders(mountedVolumes()));
     if (source == Scripts::toggleDarkMode)
         return toggleColorScheme();
     if (source == Scripts::showDesktop)
         return toggleShowingDesktop();
     if (source == Scripts::missionControl)
-        return QStringLiteral("Mission Control has no counterpart on this desktop");
+        return toggleOverview();
     if (const std::optional<int> level = Scripts::outputVolumeLevel(source))
         return setOutputVolume(*level);
     if (const std::optional<QString> name = Scripts::minimizedProcessName(source))

@@ -1,6 +1,7 @@
 #include "platform/StandardLocations.h"
 
 #include <QDir>
+#include <QStandardPaths>
 
 namespace {
 
@@ -31,6 +32,12 @@ QString configDirectory()
 QString cachesDirectory()
 {
     return xdgDirectory("XDG_CACHE_HOME", QStringLiteral(".cache"));
+}
+
+QString desktopDirectory()
+{
+    // Qt reads $XDG_CONFIG_HOME/user-dirs.dirs afresh on each call.
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
 }
 
 QStringList applicationRoots()

@@ -13,6 +13,9 @@ QString homeDirectory();
 QString configDirectory();
 // $XDG_CACHE_HOME when it is an absolute path, else $HOME/.cache.
 QString cachesDirectory();
+// The user's desktop folder: XDG_DESKTOP_DIR from user-dirs.dirs (often a
+// translated name), else $HOME/Desktop.
+QString desktopDirectory();
 // Where applications are installed, in the order they are searched:
 // "/Applications", "/System/Applications", "/System/Library/CoreServices" and
 // the home directory's "Applications".

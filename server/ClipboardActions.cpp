@@ -141,15 +141,15 @@ TDMessage ClipboardActions::clipboardText()
     return td::ClipboardPayload{text};
 }
 
-QString ClipboardActions::screenshotPath(const QString &home, qint64 msecsSinceEpoch)
+QString ClipboardActions::screenshotPath(const QString &desktop, qint64 msecsSinceEpoch)
 {
-    return home + QStringLiteral("/Desktop/Tendril_") + QString::number(msecsSinceEpoch / 1000)
+    return desktop + QStringLiteral("/Tendril_") + QString::number(msecsSinceEpoch / 1000)
         + QStringLiteral(".png");
 }
 
 void ClipboardActions::takeScreenshot()
 {
-    const QString path = screenshotPath(StandardLocations::homeDirectory(),
+    const QString path = screenshotPath(StandardLocations::desktopDirectory(),
                                         QDateTime::currentMSecsSinceEpoch());
     // The weak pointer is made here, on the main thread, and read only there.
     QThreadPool::globalInstance()->start([capture = &m_screenCapture, owner = QPointer(this), path] {

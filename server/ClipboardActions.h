@@ -39,8 +39,8 @@ public:
     void captureScreen(const QString &path);
     void revealInFinder(const QString &path);
 
-    // "<home>/Desktop/Tendril_<whole seconds>.png".
-    static QString screenshotPath(const QString &home, qint64 msecsSinceEpoch);
+    // "<desktop folder>/Tendril_<whole seconds>.png".
+    static QString screenshotPath(const QString &desktop, qint64 msecsSinceEpoch);
 
 private:
     std::optional<TDMessage> clipboardImage();

@@ -6,6 +6,7 @@
 
 #include "platform/LinuxApplicationServices.h"
 #include "platform/LinuxScriptHost.h"
+#include "platform/freedesktop/Trash.h"
 #include "tests/server/FakePlatform.h"
 
 #include <QProcess>
@@ -37,12 +38,17 @@ class LinuxDesktopTest : public QObject {
         QFile file(home.filePath(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
     }
+    // Not the script: that would empty the trash of every volume of this machine.
+    static std::optional<QString> emptyHomeTrash() { return emptyTrashFolders(trashFolders({})); }
 
 private slots:
     void initTestCase()
     {
         qputenv("HOME", home.path().toUtf8());
         qunsetenv("XDG_DATA_HOME");
+        // No bus: the real session must not be locked or shown its desktop.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
     }
 
     // Only the stand-ins (and the shell's basics) can be found.
@@ -75,17 +81,16 @@ private slots:
         for (const char *path : {"/files/a.txt", "/files/.hidden", "/files/folder/nested/b.txt", "/info/a.txt.trashinfo", "/directorysizes"})
             QVERIFY(touch(trash + path));
         QVERIFY(QFile::link(outside.path(), trash + "/files/link-to-folder"));
-        LinuxScriptHost host(apps);
-        QCOMPARE(host.run(Scripts::emptyTrash), std::nullopt);
+        QCOMPARE(emptyHomeTrash(), std::nullopt);
         QCOMPARE(QDir(trash + "/files").entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), QStringList());
         QCOMPARE(QDir(trash + "/info").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         QVERIFY(!QFile::exists(trash + "/directorysizes"));
         QVERIFY(QFile::exists(outside.filePath("keep.txt")));
         QDir(trash).removeRecursively();
-        QCOMPARE(host.run(Scripts::emptyTrash), std::nullopt);
+        QCOMPARE(emptyHomeTrash(), std::nullopt);
         QVERIFY(touch(data.path() + "/Trash/files/x"));
         qputenv("XDG_DATA_HOME", data.path().toUtf8());
-        const std::optional<QString> error = host.run(Scripts::emptyTrash);
+        const std::optional<QString> error = emptyHomeTrash();
         qunsetenv("XDG_DATA_HOME");
         QCOMPARE(error, std::nullopt);
         QVERIFY(!QFile::exists(data.path() + "/Trash/files/x"));
@@ -96,8 +101,7 @@ private slots:
     void quickActionsUseTheDesktopsTools()
     {
         LinuxScriptHost host(apps);
-        QVERIFY(host.run(Scripts::outputVolume(10)).value_or("").contains("neither pactl nor amixer"));
-        QVERIFY(host.run(Scripts::lockScreen).value_or("").startsWith("Cannot lock the screen"));
+        QVERIFY(host.run(Scripts::outputVolume(10)).value_or("").contains("neither pactl"));
         writeTool("pactl", "echo 'Connection refused' >&2\nexit 1\n");
         QVERIFY(host.run(Scripts::outputVolume(10)).value_or("").contains("Connection refused"));
         writeTool("pactl", "echo \"$@\" > \"$HOME/pactl-args\"\n");
@@ -108,22 +112,8 @@ private slots:
         QCOMPARE(host.run(Scripts::outputVolume(0)), std::nullopt);
         QCOMPARE(readFile("amixer-args"), QByteArray("-q sset Master 0%\n"));
 
-        writeTool("loginctl", "exit 1\n");
-        writeTool("xdg-screensaver", "echo \"$@\" > \"$HOME/screensaver-args\"\n");
-        QCOMPARE(host.run(Scripts::lockScreen), std::nullopt);
-        QCOMPARE(readFile("screensaver-args"), QByteArray("lock\n"));
-
-        writeTool("gsettings", "store=\"$HOME/color-scheme\"\n"
-                               "[ \"$1 $2 $3\" = \"get org.gnome.desktop.interface color-scheme\" ] && "
-                               "{ cat \"$store\" 2>/dev/null || echo \"'default'\"; exit 0; }\n"
-                               "[ \"$1 $2 $3\" = \"set org.gnome.desktop.interface color-scheme\" ] && "
-                               "{ echo \"'$4'\" > \"$store\"; exit 0; }\nexit 1\n");
-        for (const char *scheme : {"'prefer-dark'\n", "'default'\n"}) {
-            QCOMPARE(host.run(Scripts::toggleDarkMode), std::nullopt);
-            QCOMPARE(readFile("color-scheme"), QByteArray(scheme));
-        }
         // Scripts without a counterpart fail.
-        for (const QString &other : {Scripts::missionControl, QString("tell application \"Finder\" to delete every file"),
+        for (const QString &other : {QString("tell application \"Finder\" to delete every file"),
                                      QString(Scripts::emptyTrash + " ")})
             QVERIFY2(host.run(other).has_value(), qPrintable(other));
     }

@@ -71,7 +71,7 @@ private slots:
     void aSecondShotInTheSameSecondReplacesTheFirst()
     {
         ClipboardActions actions(pasteboard, capture, viewer);
-        const QString path = ClipboardActions::screenshotPath(home.path(), 1'700'000'000'900);
+        const QString path = ClipboardActions::screenshotPath(desktop, 1'700'000'000'900);
         QDir().mkpath(desktop);
         QFile stale(path);
         QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("an older file") && stale.flush());

@@ -1,64 +1,109 @@
 #!/usr/bin/env bash
-# The server on the system's platform inside a headless Wayland session
-# (weston), with a desktop entry and the command-line phone: running reports
-# work, nothing is reported in front, hide and minimise log once, quit ends a
-# window-less application.
-# usage: wayland_e2e.sh SERVER_PROGRAM PHONE_PROGRAM
+# The program under a headless Wayland compositor, paired with the
+# command-line phone, on a private session bus with no desktop services.
+#   weston: no seat; the program must start, and the actions this compositor
+#           cannot do must each write their failure line.
+#   sway:   data-control; the clipboard goes both ways through the phone while
+#           the compositor's clipboard is read and set by other clients.
+#           sway refuses root: it and the program run as a throw-away user.
+# usage: wayland_e2e.sh weston|sway DESKTOP_PROGRAM PHONE_PROGRAM
 set -uo pipefail
-server=$1
-phone=$2
-command -v weston > /dev/null || { echo "SKIP: weston is not installed"; exit 77; }
+mode=$1 desktop=$2 phone=$3
+command -v "$mode" > /dev/null || { echo "SKIP: $mode is not installed"; exit 77; }
 work=$(mktemp -d)
-weston_pid= server_pid=
+chmod 755 "$work"
+pids=() user=
 cleanup() {
-    [[ -n "$server_pid" ]] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-    [[ -n "$weston_pid" ]] && kill "$weston_pid" 2>/dev/null && wait "$weston_pid" 2>/dev/null
-    pkill -TERM -f "$work/bin/sleeper" 2>/dev/null
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    # What the user's programs left serving the clipboard.
+    [[ -n "$user" ]] && { pkill -KILL -u "$user"; sleep 0.2; userdel -f "$user" 2>/dev/null; }
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; sed 's/^/  server: /' "$work/server.log"; exit 1; }
+fail() { echo "FAIL: $*"; sed 's/^/  log: /' "$work"/*.log 2>/dev/null | tail -n 40; exit 1; }
 
-export XDG_RUNTIME_DIR="$work/run" HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_DATA_DIRS="$work/none"
-unset DISPLAY XDG_CONFIG_HOME XDG_CACHE_HOME
-mkdir -m 700 -p "$XDG_RUNTIME_DIR" && mkdir -p "$HOME" "$work/bin" "$XDG_DATA_HOME/applications"
-printf '#!/bin/sh\nwhile :; do sleep 1; done\n' > "$work/bin/sleeper" && chmod +x "$work/bin/sleeper"
-printf '[Desktop Entry]\nType=Application\nName=Sleeper\nExec=%s\n' "$work/bin/sleeper" \
-    > "$XDG_DATA_HOME/applications/org.example.Sleeper.desktop"
+as_user=()
+if [[ $mode == sway ]]; then
+    [[ $(id -u) == 0 ]] || { echo "SKIP: making a throw-away user needs root"; exit 77; }
+    user=tendril-e2e-$$
+    useradd --system --no-create-home --shell /usr/sbin/nologin "$user" || { echo "SKIP: useradd failed"; exit 77; }
+    as_user=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups)  # execs: its pid is the program's
+fi
+x_display=${DISPLAY:-}
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
+unset DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_CURRENT_DESKTOP
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+[[ -n "$user" ]] && chown -R "$user" "$HOME" "$XDG_RUNTIME_DIR"
+run() { "${as_user[@]}" env HOME="$HOME" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$@"; }
 
-weston --backend=headless-backend.so --socket=tendril-e2e --idle-time=0 > "$work/weston.log" 2>&1 &
-weston_pid=$!
-for _ in $(seq 100); do [[ -S "$XDG_RUNTIME_DIR/tendril-e2e" ]] && break; sleep 0.1; done
-[[ -S "$XDG_RUNTIME_DIR/tendril-e2e" ]] || { cat "$work/weston.log"; echo "SKIP: weston did not start"; exit 77; }
-export WAYLAND_DISPLAY=tendril-e2e XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=wayland
+bus_address=$(run dbus-daemon --session --fork --print-address=1 --print-pid=3 3> "$work/bus.pid")
+pids+=("$(cat "$work/bus.pid")")
+export DBUS_SESSION_BUS_ADDRESS=$bus_address DBUS_SYSTEM_BUS_ADDRESS=$bus_address
 
-port=$((20000 + RANDOM % 20000)) # the fixed port may be another program's
-"$server" "$port" > "$work/server.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 100); do grep -q '^listening' "$work/server.log" && break; sleep 0.1; done
-pin=$(awk -F'\t' '/^listening/ { print $3 }' "$work/server.log")
-[[ -n "$pin" ]] || fail "the server did not start listening"
-send() { "$phone" --port "$port" --pin "$pin" --listen "${LISTEN:-0.3}" "$@" 2>> "$work/phone.log"; }
-
-send launchApp org.example.Sleeper > /dev/null || fail "launchApp"
-for _ in $(seq 50); do pgrep -f "$work/bin/sleeper" > /dev/null && break; sleep 0.1; done
-pgrep -f "$work/bin/sleeper" > /dev/null || fail "launchApp started nothing"
-
-LISTEN=2 send requestAppList > "$work/updates.out" || fail "requestAppList"
-grep -q '{"runningAppsUpdate":{"bundleIDs":\[[^]]*"org.example.Sleeper"' "$work/updates.out" \
-    || fail "the launched entry is not reported running: $(cat "$work/updates.out")"
-grep -q '"frontmostAppUpdate"' "$work/updates.out" || fail "no frontmost report"
-grep '"frontmostAppUpdate"' "$work/updates.out" | grep -q bundleID && fail "a frontmost application was named"
-
-for command in hideApp hideApp minimizeApp minimizeApp hideApp; do
-    send "$command" org.example.Sleeper > /dev/null || fail "$command"
+if [[ $mode == weston ]]; then
+    weston --backend=headless-backend.so --socket=tendril-wl --idle-time=0 > "$work/compositor.log" 2>&1 &
+    pids+=($!)
+else
+    : > "$work/sway.conf"
+    run WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WLR_HEADLESS_OUTPUTS=1 \
+        sway -c "$work/sway.conf" > "$work/compositor.log" 2>&1 &
+    pids+=($!)
+fi
+for _ in $(seq 100); do
+    socket=$(cd "$XDG_RUNTIME_DIR" && ls | grep -E '^(tendril-wl|wayland-[0-9]+)$' | head -n1)
+    [[ -n "$socket" ]] && break
+    sleep 0.1
 done
-sleep 0.5
-[[ $(grep -c '^\[Hide\] ' "$work/server.log") == 1 ]] || fail "hide did not log exactly one line"
-[[ $(grep -c '^\[Minimize\] ' "$work/server.log") == 1 ]] || fail "minimise did not log exactly one line"
-pgrep -f "$work/bin/sleeper" > /dev/null || fail "hiding ended the application"
+[[ -n "$socket" ]] || fail "$mode made no Wayland socket"
+export WAYLAND_DISPLAY=$socket
 
-send quitApp org.example.Sleeper > /dev/null || fail "quitApp"
-for _ in $(seq 50); do pgrep -f "$work/bin/sleeper" > /dev/null || break; sleep 0.1; done
-pgrep -f "$work/bin/sleeper" > /dev/null && fail "quitApp left the window-less application running"
-echo "PASS: running, no frontmost, one hide and one minimise line, quit, under Wayland"
+run WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software \
+    DBUS_SESSION_BUS_ADDRESS="$bus_address" DBUS_SYSTEM_BUS_ADDRESS="$bus_address" PATH="$PATH" \
+    "$desktop" > "$work/desktop.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 150); do
+    "$phone" --listen 0.2 ping > "$work/hello.out" 2>/dev/null && grep -q macHello "$work/hello.out" && break
+    sleep 0.1
+done
+pin=$(sed -n 's/.*"macHello":{"pin":"\([0-9]\{4\}\)".*/\1/p' "$work/hello.out" | head -n1)
+[[ -n "$pin" ]] || fail "no greeting from the program under $mode"
+send() { "$phone" --pin "$pin" --listen "${LISTEN:-0.3}" "$@" > "$work/reply.out" 2>> "$work/phone.log"; }
+send ping && grep -q pairingConfirmed "$work/reply.out" || fail "pairing"
+
+if [[ $mode == weston ]]; then
+    for action in showDesktop missionControl toggleDarkMode lockScreen; do
+        send "$action" || fail "$action"
+    done
+    for _ in $(seq 50); do (( $(grep -c '^\[AppleScript\] ' "$work/desktop.log") >= 4 )) && break; sleep 0.1; done
+    grep -q '^\[AppleScript\] Cannot show the desktop: ' "$work/desktop.log" || fail "no failure line for showDesktop"
+    grep -q '^\[AppleScript\] Mission Control has no counterpart' "$work/desktop.log" || fail "no failure line for missionControl"
+    grep -q '^\[AppleScript\] Cannot switch dark mode: ' "$work/desktop.log" || fail "no failure line for toggleDarkMode"
+    grep -q '^\[AppleScript\] Cannot lock the screen: ' "$work/desktop.log" || fail "no failure line for lockScreen"
+    kill -0 "${pids[-1]}" || fail "the program is gone"
+    echo "PASS: started under weston without a seat, paired, failure lines written"
+    # No data-control here: with an X display beside it, the window goes there.
+    if [[ -n "$x_display" ]] && command -v xwininfo > /dev/null; then
+        kill "${pids[-1]}"
+        DISPLAY=$x_display XDG_SESSION_TYPE=wayland QT_QUICK_BACKEND=software "$desktop" > "$work/desktop-x.log" 2>&1 &
+        pids+=($!)
+        for _ in $(seq 100); do DISPLAY=$x_display xwininfo -root -tree | grep -q '"Tendril"' && break; sleep 0.1; done
+        DISPLAY=$x_display xwininfo -root -tree | grep -q '"Tendril"' || fail "no window on the X display"
+        echo "PASS: without data-control the window went to the X display"
+    fi
+else
+    send clipboardPayload "from the phone" || fail "clipboardPayload"
+    for _ in $(seq 30); do
+        [[ $(run WAYLAND_DISPLAY="$socket" wl-paste --no-newline 2>/dev/null) == "from the phone" ]] && break
+        sleep 0.1
+    done
+    [[ $(run WAYLAND_DISPLAY="$socket" wl-paste --no-newline) == "from the phone" ]] \
+        || fail "the compositor's clipboard holds: $(run WAYLAND_DISPLAY="$socket" wl-paste 2>&1)"
+    # wl-copy stays to serve the clipboard: it must hold none of our pipes.
+    run WAYLAND_DISPLAY="$socket" wl-copy "from the desktop" > /dev/null 2>&1
+    send requestClipboard || fail "requestClipboard"
+    grep -qx '{"clipboardPayload":{"text":"from the desktop"}}' "$work/reply.out" \
+        || fail "the phone got: $(cat "$work/reply.out")"
+    echo "PASS: the clipboard went both ways under sway through data-control"
+fi

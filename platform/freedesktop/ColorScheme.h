@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Flips the desktop between its dark and light colour schemes. The current
+// scheme comes from the settings portal (org.freedesktop.appearance
+// color-scheme); GNOME is switched through its GSettings key, KDE Plasma
+// through plasma-apply-colorscheme. Any other desktop is an error: nothing
+// there says which setting every program follows.
+std::optional<QString> toggleColorScheme();

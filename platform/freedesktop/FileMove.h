@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Moves a regular file to `to`, across file systems too, replacing what is
+// there (a link at `to` is replaced, never written through). The folder of
+// `to` is made when missing. On failure the file stays where it was.
+std::optional<QString> moveFile(const QString &from, const QString &to);

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Locks the screen of the session this program runs in: logind's
+// Session.Lock on the system bus, else the desktop's ScreenSaver.Lock on the
+// session bus, else xdg-screensaver. Every attempt's error when all fail.
+std::optional<QString> lockSession();
