@@ -7,7 +7,7 @@
 
 #include "catalogue/AppScanner.h"
 #include "catalogue/MacAppStore.h"
-#include "platform/BundleReader.h"
+#include "platform/bundles/BundleReader.h"
 #include "platform/LinuxApplicationServices.h"
 #include "platform/UserDefaults.h"
 #include "protocol/MessageCodec.h"

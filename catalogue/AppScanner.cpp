@@ -1,6 +1,6 @@
 #include "catalogue/AppScanner.h"
 
-#include "platform/BundleReader.h"
+#include "platform/bundles/BundleReader.h"
 #include "platform/StandardLocations.h"
 #include "platform/bundles/BundleIndex.h"
 

@@ -2,7 +2,7 @@
 
 #include "catalogue/AppScanner.h"
 #include "catalogue/IconCache.h"
-#include "platform/BundleReader.h"
+#include "platform/bundles/BundleReader.h"
 #include "platform/freedesktop/DesktopEntries.h"
 #include "platform/freedesktop/IconTheme.h"
 

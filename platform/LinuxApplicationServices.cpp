@@ -1,9 +1,9 @@
 #include "platform/LinuxApplicationServices.h"
 
-#include "platform/BundleReader.h"
+#include "platform/bundles/BundleReader.h"
 #include "platform/StandardLocations.h"
 #include "platform/bundles/BundleIndex.h"
-#include "platform/X11Desktop.h"
+#include "platform/x11/X11Desktop.h"
 #include "platform/freedesktop/ApplicationBus.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"
 #include "platform/freedesktop/DesktopLauncher.h"

@@ -1,9 +1,9 @@
 #include "platform/Platform.h"
 
-#include "platform/AvahiServiceAdvertiser.h"
+#include "platform/avahi/AvahiServiceAdvertiser.h"
 #include "platform/FileViewer.h"
 #include "platform/LinuxApplicationServices.h"
-#include "platform/LinuxComputerName.h"
+#include "platform/freedesktop/LinuxComputerName.h"
 #include "platform/LinuxScriptHost.h"
 #include "platform/Pasteboard.h"
 #include "platform/freedesktop/FreedesktopNotifications.h"

@@ -2,7 +2,7 @@
 
 #include "platform/ApplicationServices.h"
 #include "platform/ChildProcess.h"
-#include "platform/X11Desktop.h"
+#include "platform/x11/X11Desktop.h"
 #include "platform/freedesktop/ColorScheme.h"
 #include "platform/freedesktop/GnomeShell.h"
 #include "platform/freedesktop/KWin.h"

@@ -1,6 +1,6 @@
 #include "platform/bundles/BundleIndex.h"
 
-#include "platform/BundleReader.h"
+#include "platform/bundles/BundleReader.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 #include "TestPhone.h"
 
 #include "app/ConnectionNotices.h"
-#include "app/LogOutput.h"
+#include "server/LogOutput.h"
 #include "app/TrayMenu.h"
 #include "platform/DesktopNotifications.h"
 #include "server/AppSettings.h"

@@ -1,7 +1,7 @@
 // The catalogue's untrusted inputs: Info.plist bytes from any bundle on disk
 // and the stored selection from the user defaults.
 #include "catalogue/AppSelection.h"
-#include "platform/BundleReader.h"
+#include "platform/bundles/BundleReader.h"
 
 #include <cstddef>
 #include <cstdint>

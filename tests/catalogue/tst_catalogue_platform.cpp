@@ -4,7 +4,7 @@
 
 #include "catalogue/AppIcon.h"
 #include "catalogue/IconCache.h"
-#include "platform/BundleReader.h"
+#include "platform/bundles/BundleReader.h"
 #include "platform/StandardLocations.h"
 #include "platform/UserDefaults.h"
 

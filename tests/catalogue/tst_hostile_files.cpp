@@ -4,7 +4,7 @@
 
 #include "catalogue/IconCache.h"
 #include "catalogue/MacAppStore.h"
-#include "platform/BundleReader.h"
+#include "platform/bundles/BundleReader.h"
 #include "platform/UserDefaults.h"
 #include "platform/bundles/BundleIndex.h"
 #include "platform/bundles/PlistBounds.h"

@@ -37,6 +37,13 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 [[ -n "$user" ]] && chown -R "$user" "$HOME" "$XDG_RUNTIME_DIR"
 run() { "${as_user[@]}" env HOME="$HOME" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$@"; }
+# In the background, with the program's own pid kept (not a subshell's).
+start() {
+    local log=$1
+    shift
+    "${as_user[@]}" env HOME="$HOME" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$@" > "$log" 2>&1 &
+    pids+=($!)
+}
 
 bus_address=$(run dbus-daemon --session --fork --print-address=1 --print-pid=3 3> "$work/bus.pid")
 pids+=("$(cat "$work/bus.pid")")
@@ -47,9 +54,8 @@ if [[ $mode == weston ]]; then
     pids+=($!)
 else
     : > "$work/sway.conf"
-    run WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WLR_HEADLESS_OUTPUTS=1 \
-        sway -c "$work/sway.conf" > "$work/compositor.log" 2>&1 &
-    pids+=($!)
+    start "$work/compositor.log" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        WLR_HEADLESS_OUTPUTS=1 sway -c "$work/sway.conf"
 fi
 for _ in $(seq 100); do
     socket=$(cd "$XDG_RUNTIME_DIR" && ls | grep -E '^(tendril-wl|wayland-[0-9]+)$' | head -n1)
@@ -59,10 +65,8 @@ done
 [[ -n "$socket" ]] || fail "$mode made no Wayland socket"
 export WAYLAND_DISPLAY=$socket
 
-run WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software \
-    DBUS_SESSION_BUS_ADDRESS="$bus_address" DBUS_SYSTEM_BUS_ADDRESS="$bus_address" PATH="$PATH" \
-    "$desktop" > "$work/desktop.log" 2>&1 &
-pids+=($!)
+start "$work/desktop.log" WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software \
+    DBUS_SESSION_BUS_ADDRESS="$bus_address" DBUS_SYSTEM_BUS_ADDRESS="$bus_address" PATH="$PATH" "$desktop"
 for _ in $(seq 150); do
     "$phone" --listen 0.2 ping > "$work/hello.out" 2>/dev/null && grep -q macHello "$work/hello.out" && break
     sleep 0.1
@@ -85,7 +89,8 @@ if [[ $mode == weston ]]; then
     echo "PASS: started under weston without a seat, paired, failure lines written"
     # No data-control here: with an X display beside it, the window goes there.
     if [[ -n "$x_display" ]] && command -v xwininfo > /dev/null; then
-        kill "${pids[-1]}"
+        # The next start must not find this one still holding its bus name.
+        kill "${pids[-1]}" && wait "${pids[-1]}" 2>/dev/null
         DISPLAY=$x_display XDG_SESSION_TYPE=wayland QT_QUICK_BACKEND=software "$desktop" > "$work/desktop-x.log" 2>&1 &
         pids+=($!)
         for _ in $(seq 100); do DISPLAY=$x_display xwininfo -root -tree | grep -q '"Tendril"' && break; sleep 0.1; done

@@ -2,6 +2,7 @@
 // prints one line once it listens: the advertised name and the PIN.
 // usage: tendril-server-probe [PORT]
 #include "catalogue/MacAppStore.h"
+#include "server/LogOutput.h"
 #include "server/MacServerService.h"
 
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
+    installLogOutput();
     MacAppStore store;
     MacServerService server(store);
     if (argc > 1)

@@ -1,4 +1,4 @@
-#include "platform/LinuxComputerName.h"
+#include "platform/freedesktop/LinuxComputerName.h"
 
 #include <QTemporaryDir>
 #include <QTest>

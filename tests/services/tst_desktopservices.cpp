@@ -3,7 +3,7 @@
 // as session and system bus at once.
 #include "tests/server/FakePlatform.h"
 
-#include "platform/LinuxComputerName.h"
+#include "platform/freedesktop/LinuxComputerName.h"
 #include "platform/LinuxScriptHost.h"
 #include "platform/freedesktop/PortalScreenCapture.h"
 

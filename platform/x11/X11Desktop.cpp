@@ -1,4 +1,4 @@
-#include "platform/X11Desktop.h"
+#include "platform/x11/X11Desktop.h"
 
 #include <xcb/xcb.h>
 

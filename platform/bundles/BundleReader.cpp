@@ -1,4 +1,4 @@
-#include "platform/BundleReader.h"
+#include "platform/bundles/BundleReader.h"
 
 #include "platform/bundles/PlistBounds.h"
 #include "platform/files/RegularFile.h"

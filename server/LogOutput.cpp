@@ -1,4 +1,4 @@
-#include "app/LogOutput.h"
+#include "server/LogOutput.h"
 
 #include <QDateTime>
 

@@ -1,4 +1,4 @@
-#include "platform/AvahiServiceAdvertiser.h"
+#include "platform/avahi/AvahiServiceAdvertiser.h"
 
 #include <avahi-client/client.h>
 #include <avahi-client/publish.h>
