@@ -2,7 +2,7 @@
 // time and resident memory of the process around each case, loopback only,
 // hostile files in a temporary home.
 #include "CatalogueFixtures.h"
-#include "FakePlatform.h"
+#include "ServerThread.h"
 #include "HostilePlists.h"
 
 #include "catalogue/AppScanner.h"
@@ -268,37 +268,8 @@ int main(int argc, char *argv[])
     }
     SettingsUserDefaults().setData("tendril.selections.v3", encodeAppSelections(eight));
 
-    QThread serverThread;
-    FakePlatform fake;
-    QObject onServerThread;
-    onServerThread.moveToThread(&serverThread);
-    serverThread.start();
-    quint16 port = 0;
-    MacAppStore *store = nullptr;
-    MacServerService *server = nullptr;
-    QMetaObject::invokeMethod(&onServerThread, [&] {
-        store = new MacAppStore;
-        server = new MacServerService(*store, &fake.platform);
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        port = probe.serverPort();
-        probe.close();
-        server->setListeningPort(port);
-        server->startListening();
-    }, Qt::BlockingQueuedConnection);
-    while (server->serverState() != ServerState::advertising)
-        QThread::msleep(5);
-    linkFigures(port, [&] {
-        bool connected = false;
-        QMetaObject::invokeMethod(&onServerThread, [&] { connected = server->isConnected(); },
-                                  Qt::BlockingQueuedConnection);
-        return connected;
-    });
-    QMetaObject::invokeMethod(&onServerThread, [&] {
-        delete server;
-        delete store;
-    }, Qt::BlockingQueuedConnection);
-    serverThread.quit();
-    serverThread.wait();
+    ServerThread running;
+    const quint16 port = running.port();
+    linkFigures(port, [&] { return running.isConnected(); });
     return 0;
 }

@@ -1,6 +1,6 @@
 // The server's answer time and dispatch rate over loopback, next to a plain
 // blocking echo between two threads as the floor this machine sets.
-#include "FakePlatform.h"
+#include "ServerThread.h"
 
 #include "catalogue/MacAppStore.h"
 #include "protocol/MessageCodec.h"
@@ -138,26 +138,8 @@ int main(int argc, char *argv[])
 
     // The server runs on its own thread with its own event loop, as the
     // program's main thread would.
-    quint16 port = 0;
-    QThread serverThread;
-    FakePlatform fake;
-    MacAppStore *store = nullptr;
-    MacServerService *server = nullptr;
-    QObject onServerThread;
-    onServerThread.moveToThread(&serverThread);
-    serverThread.start();
-    QMetaObject::invokeMethod(&onServerThread, [&] {
-        store = new MacAppStore;
-        server = new MacServerService(*store, &fake.platform);
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        port = probe.serverPort();
-        probe.close();
-        server->setListeningPort(port);
-        server->startListening();
-    }, Qt::BlockingQueuedConnection);
-    while (server->serverState() != ServerState::advertising)
-        QThread::msleep(5);
+    ServerThread running;
+    const quint16 port = running.port();
 
     const int fd = connectLoopback(port);
     FrameBuffer buffer;
@@ -194,11 +176,5 @@ int main(int argc, char *argv[])
     std::printf("commands dispatched from one phone: %.0f per second (%d hideApp)\n",
                 kCommands / seconds, kCommands);
 
-    QMetaObject::invokeMethod(&onServerThread, [&] {
-        delete server;
-        delete store;
-    }, Qt::BlockingQueuedConnection);
-    serverThread.quit();
-    serverThread.wait();
     return 0;
 }
