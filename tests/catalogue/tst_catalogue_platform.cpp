@@ -41,12 +41,6 @@ long peakResidentKb()
     return usage.ru_maxrss;
 }
 
-QByteArray seed(const char *name)
-{
-    QFile file(QStringLiteral(CORPUS "/") + name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 
 InstalledApp app(const QString &bundleID, std::optional<AppIcon> icon = AppIcon())
 {
@@ -208,9 +202,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<Verdict>("verdict");
         // The fuzz target's seeds: 200 deep, and 2^24 strings once expanded.
-        QTest::newRow("deep xml") << seed("deep.xml") << Verdict::tooDeep;
-        QTest::newRow("deep binary") << seed("deep.bplist") << Verdict::tooDeep;
-        QTest::newRow("shared references") << seed("bomb.bplist") << Verdict::tooManyObjects;
+        QTest::newRow("deep xml") << fileBytes(CORPUS "/deep.xml") << Verdict::tooDeep;
+        QTest::newRow("deep binary") << fileBytes(CORPUS "/deep.bplist") << Verdict::tooDeep;
+        QTest::newRow("shared references") << fileBytes(CORPUS "/bomb.bplist") << Verdict::tooManyObjects;
         QTest::newRow("over 1 MB") << QByteArray(PlistBounds::maxBytes + 1, ' ') << Verdict::tooLarge;
     }
 
