@@ -36,9 +36,8 @@ QString xmlValue(const QVariant &value)
 
 QByteArray bigEndian(quint32 value)
 {
-    QByteArray bytes(4, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
+    value = qToBigEndian(value);
+    return QByteArray(reinterpret_cast<const char *>(&value), 4);
 }
 
 } // namespace
@@ -47,12 +46,11 @@ QByteArray bigEndian(quint32 value)
 // folders too, so the machine's own desktop entries stay out of the catalogue.
 TemporaryHome::TemporaryHome()
 {
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 5; ++i) {
         m_old[i] = qgetenv(homeVariables[i]);
+        qunsetenv(homeVariables[i]);
+    }
     qputenv("HOME", m_dir.path().toUtf8());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("XDG_CACHE_HOME");
-    qunsetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_DIRS", (m_dir.path() + "/.system-data").toUtf8());
 }
 

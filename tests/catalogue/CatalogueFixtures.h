@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariantMap>
@@ -32,3 +33,13 @@ QString makeBundle(const QString &root, const QString &entryName, const QVariant
 bool writeIcns(const QString &path, const QList<QImage> &images);
 
 QImage solidImage(int side, QColor color);
+
+// The names of `apps` (installed apps or their records), in order.
+template <class Apps>
+QStringList appNames(const Apps &apps)
+{
+    QStringList result;
+    for (const auto &app : apps)
+        result.append(app.name);
+    return result;
+}

@@ -1,60 +1,125 @@
-// Opening bundles, reading and rendering their icons, the user defaults and
-// the per-user folders.
+// Opening bundles, reading and rendering their icons, the user defaults, the
+// per-user folders and the grid selection kept with them; and files someone
+// else put in place: property-list bombs, special files, stale locks, links in
+// the icon cache, an oversized stored selection.
 #include "CatalogueFixtures.h"
+#include "DesktopFixtures.h"
 
 #include "catalogue/AppIcon.h"
 #include "catalogue/IconCache.h"
+#include "catalogue/MacAppStore.h"
+#include "platform/bundles/BundleIndex.h"
 #include "platform/bundles/BundleReader.h"
+#include "platform/bundles/PlistBounds.h"
 #include "platform/StandardLocations.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 
+using PlistBounds::Verdict;
+
 namespace {
+
+const QString key = QStringLiteral("tendril.selections.v3");
+
 QColor centre(const QImage &image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
+
+long peakResidentKb()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+
+InstalledApp app(const QString &bundleID, std::optional<AppIcon> icon = AppIcon())
+{
+    return {QUuid::createUuid(), bundleID, bundleID.section('.', -1).toUpper(), icon, "/Applications/" + bundleID + ".app"};
+}
+
+std::optional<QByteArray> stored() { return SettingsUserDefaults().data(key); }
+
+// "identifier@gridIndex …" for the items in order, and for the stored array.
+QString layout(const QList<AppItem> &items)
+{
+    QStringList parts;
+    for (const AppItem &item : items)
+        parts.append(QString("%1@%2").arg(item.bundleIdentifier).arg(item.gridIndex));
+    return parts.join(' ');
+}
+
+QString storedLayout()
+{
+    QStringList parts;
+    for (const AppSelection &selection : decodeAppSelections(stored().value_or("")).value_or(QList<AppSelection>()))
+        parts.append(QString("%1@%2").arg(selection.bundleID).arg(selection.gridIndex));
+    return parts.join(' ');
+}
+
+QString iconDirectory() { return StandardLocations::cachesDirectory() + "/TendrilIcons"; }
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void select(MacAppStore &store, const QStringList &ids)
+{
+    for (const QString &id : ids)
+        store.toggleSelection(app(id));
+}
+
 } // namespace
 
 class CataloguePlatformTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
+    std::unique_ptr<TemporaryHome> m_home;
 
 private slots:
+    void init() { m_home = std::make_unique<TemporaryHome>(); }
+    void cleanup()
+    {
+        QThreadPool::globalInstance()->waitForDone(); // scans finish inside their home
+        m_home.reset();
+    }
+
     void readsInfoPlistInBothFormats()
     {
+        const QVariantMap info{{"CFBundleIdentifier", "org.example.Viewer"}, {"CFBundleName", "Viewer & <Co>"},
+                               {"LSUIElement", true}, {"CFBundleVersionNumber", 42},
+                               {"Types", QVariantList{QVariantMap{{"Name", "Picture"}}}}};
         for (const PlistFormat format : {PlistFormat::Xml, PlistFormat::Binary}) {
-            QTemporaryDir root;
-            const QString path = makeBundle(root.path(), "Viewer.app", {
-                {"CFBundleIdentifier", "org.example.Viewer"}, {"CFBundleName", "Viewer & <Co>"}, {"LSUIElement", true},
-                {"CFBundleVersionNumber", 42}, {"Types", QVariantList{QVariantMap{{"Name", "Picture"}}}}}, format);
+            const QString path = makeBundle(dir.filePath(QString::number(int(format))), "Viewer.app", info, format);
             const std::optional<Bundle> bundle = openBundle(path);
-            QVERIFY(bundle);
-            QCOMPARE(bundle->path, path);
+            QVERIFY(bundle && bundle->path == path);
             QCOMPARE(bundle->bundleIdentifier, std::optional<QString>("org.example.Viewer"));
-            const QVariantMap &read = bundle->infoDictionary;
-            QCOMPARE(read.value("CFBundleName").toString(), QString("Viewer & <Co>"));
-            QCOMPARE(read.value("LSUIElement"), QVariant(true));
-            QCOMPARE(read.value("CFBundleVersionNumber").toLongLong(), 42);
-            QCOMPARE(read.value("Types").toList().value(0).toMap().value("Name").toString(), QString("Picture"));
+            QCOMPARE(bundle->infoDictionary, info);
         }
     }
 
     void bundlesWithoutUsableIdentifier()
     {
-        QTemporaryDir root;
-        QVERIFY(!openBundle(root.filePath("Missing.app")));
-        QVERIFY(QFile(root.filePath("File.app")).open(QIODevice::WriteOnly));
-        QVERIFY(!openBundle(root.filePath("File.app")));
+        QVERIFY(!openBundle(dir.filePath("Missing.app")));
+        QVERIFY(writeFile(dir.filePath("File.app"), {}));
+        QVERIFY(!openBundle(dir.filePath("File.app")));
         // A folder without an Info.plist opens, with no identifier; nor is a number one.
-        QDir().mkpath(root.filePath("Bare.app/Contents"));
-        const std::optional<Bundle> bare = openBundle(root.filePath("Bare.app"));
+        QDir().mkpath(dir.filePath("Bare.app/Contents"));
+        const std::optional<Bundle> bare = openBundle(dir.filePath("Bare.app"));
         QVERIFY(bare && !bare->bundleIdentifier && bare->infoDictionary.isEmpty());
-        const std::optional<Bundle> numeric = openBundle(makeBundle(root.path(), "Numeric.app", {{"CFBundleIdentifier", 7}}));
+        const std::optional<Bundle> numeric = openBundle(makeBundle(dir.path(), "Numeric.app", {{"CFBundleIdentifier", 7}}));
         QVERIFY(numeric && !numeric->bundleIdentifier);
 
         // Garbage, and mangled keys, one holding a NUL: reading them through the
@@ -64,10 +129,8 @@ private slots:
             "aW5UTGlz9KQHCAkKEAUJIkAgAABDeHl6CDwzQ0xHJFFTVFkAAFgAAAAAAQEAAAAAAAAACwAAAAAAAAAAAAAAAAAAAF0=");
         QCOMPARE(parseInfoPlist(crafted), QVariantMap());
         for (const QByteArray &bytes : {QByteArray("bplist00\xff\xff not really"), crafted}) {
-            const QString bundle = makeBundle(root.path(), "Broken.app", {});
-            QFile plist(bundle + "/Contents/Info.plist");
-            QVERIFY(plist.open(QIODevice::WriteOnly) && plist.write(bytes) == bytes.size());
-            plist.close();
+            const QString bundle = makeBundle(dir.path(), "Broken.app", {});
+            QVERIFY(writeFile(bundle + "/Contents/Info.plist", bytes));
             const std::optional<Bundle> broken = openBundle(bundle);
             QVERIFY(broken && !broken->bundleIdentifier);
         }
@@ -78,31 +141,20 @@ private slots:
         QCOMPARE(parseInfoPlist(nul), QVariantMap({{"k", "v"}}));
     }
 
-    void userDefaultsKeepBytesAcrossInstances()
-    {
-        TemporaryHome home;
-        const QByteArray blob("[{\"bundleID\":\"a\"}]\0\xff", 21);
-        QVERIFY(!SettingsUserDefaults().data("k"));
-        SettingsUserDefaults().setData("k", blob);
-        QCOMPARE(SettingsUserDefaults::filePath(), home.path() + "/.config/Tendril/Tendril.conf");
-        QCOMPARE(SettingsUserDefaults().data("k"), std::optional<QByteArray>(blob));
-        // A value of another type is no data.
-        QSettings(SettingsUserDefaults::filePath(), QSettings::IniFormat).setValue("k", QStringLiteral("[]"));
-        QVERIFY(!SettingsUserDefaults().data("k"));
-    }
-
     // XDG folders when absolute, else under the home.
     void locationsFollowHomeAndXdg()
     {
-        TemporaryHome home;
-        QCOMPARE(StandardLocations::homeDirectory(), home.path());
-        QCOMPARE(StandardLocations::cachesDirectory(), home.path() + "/.cache");
-        QCOMPARE(StandardLocations::configDirectory(), home.path() + "/.config");
+        QCOMPARE(StandardLocations::homeDirectory(), m_home->path());
+        QCOMPARE(SettingsUserDefaults::filePath(), m_home->path() + "/.config/Tendril/Tendril.conf");
+        // A stored value of another type is no data.
+        QSettings(SettingsUserDefaults::filePath(), QSettings::IniFormat).setValue("k", QStringLiteral("[]"));
+        QVERIFY(!SettingsUserDefaults().data("k"));
         qputenv("XDG_CACHE_HOME", "relative/cache");
-        qputenv("XDG_CONFIG_HOME", (home.path() + "/config/").toUtf8());
-        QCOMPARE(StandardLocations::cachesDirectory(), home.path() + "/.cache");
-        QCOMPARE(StandardLocations::configDirectory(), home.path() + "/config");
+        qputenv("XDG_CONFIG_HOME", (m_home->path() + "/config/").toUtf8());
+        QCOMPARE(StandardLocations::cachesDirectory(), m_home->path() + "/.cache");
+        QCOMPARE(StandardLocations::configDirectory(), m_home->path() + "/config");
     }
+
     // Each size has its own colour, so the image drawn tells which was chosen.
     void picksTheNearestImageFromManyThreads()
     {
@@ -118,22 +170,17 @@ private slots:
         // Copies share the handle, drawn from many threads at once.
         const AppIcon copy = icon;
         std::atomic<int> wrong = 0;
-        std::vector<std::thread> threads;
+        std::vector<std::jthread> threads;
         for (int i = 0; i < 8; ++i)
             threads.emplace_back([&, i] {
                 for (const int side : {72, 300, 72, 300})
                     wrong += centre((i % 2 ? icon : copy).image(QSize(side, side))) != QColor(side == 72 ? Qt::green : Qt::blue);
             });
-        for (std::thread &thread : threads)
-            thread.join();
+        threads.clear(); // joins them
         QCOMPARE(wrong.load(), 0);
-    }
-
-    void singleImageFilesAreScaled()
-    {
-        const QString path = dir.filePath("Logo.png");
-        QVERIFY(solidImage(300, Qt::magenta).save(path));
-        const QImage wide = AppIcon::fromFile(path).image(QSize(80, 40));
+        // A single image is scaled to any shape.
+        QVERIFY(solidImage(300, Qt::magenta).save(dir.filePath("Logo.png")));
+        const QImage wide = AppIcon::fromFile(dir.filePath("Logo.png")).image(QSize(80, 40));
         QCOMPARE(wide.size(), QSize(80, 40));
         QCOMPARE(centre(wide), QColor(Qt::magenta));
     }
@@ -141,28 +188,289 @@ private slots:
     // Drawn, not blank: the corners are clear and the middle is not.
     void unreadableFilesDrawTheGenericIcon()
     {
-        QFile junk(dir.filePath("Junk.icns"));
-        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("icns\0\0\0\x10garbage!", 16) == 16);
-        junk.close();
+        QVERIFY(writeFile(dir.filePath("Junk.icns"), QByteArray("icns\0\0\0\x10garbage!", 16)));
         const QImage generic = genericAppIconImage(QSize(64, 64));
         QCOMPARE(generic.pixelColor(0, 0).alpha(), 0);
         QVERIFY(centre(generic).alpha() > 0);
         QCOMPARE(AppIcon().image(QSize(64, 64)), generic);
-        QCOMPARE(AppIcon::fromFile(junk.fileName()).image(QSize(64, 64)), generic);
+        QCOMPARE(AppIcon::fromFile(dir.filePath("Junk.icns")).image(QSize(64, 64)), generic);
         QCOMPARE(AppIcon::fromFile(dir.filePath("Missing.icns")).image(QSize(64, 64)), generic);
     }
 
-    // The icon fills the 128-pixel square, corner to corner.
-    void rendersA128PixelPng()
+    void propertyListBombsAreRefusedBeforeParsing_data()
     {
-        const QString path = dir.filePath("Green.icns");
-        QVERIFY(writeIcns(path, {solidImage(1024, QColor(10, 200, 30))}));
-        const QByteArray png = IconCache::renderPng(AppIcon::fromFile(path)).value_or("");
-        QVERIFY(png.startsWith("\x89PNG\r\n\x1a\n"));
-        const QImage decoded = QImage::fromData(png, "PNG");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Verdict>("verdict");
+        // The fuzz target's seeds: 200 deep, and 2^24 strings once expanded.
+        QTest::newRow("deep xml") << fileBytes(CORPUS "/deep.xml") << Verdict::tooDeep;
+        QTest::newRow("deep binary") << fileBytes(CORPUS "/deep.bplist") << Verdict::tooDeep;
+        QTest::newRow("shared references") << fileBytes(CORPUS "/bomb.bplist") << Verdict::tooManyObjects;
+        QTest::newRow("over 1 MB") << QByteArray(PlistBounds::maxBytes + 1, ' ') << Verdict::tooLarge;
+    }
+
+    void propertyListBombsAreRefusedBeforeParsing()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Verdict, verdict);
+        const long before = peakResidentKb();
+        QCOMPARE(PlistBounds::check(bytes), verdict);
+        QTemporaryDir root;
+        const QString bundle = makeBundle(root.path(), "Bomb.app", {});
+        QVERIFY(writeFile(bundle + "/Contents/Info.plist", bytes));
+        const std::optional<Bundle> opened = openBundle(bundle);
+        QVERIFY(opened && !opened->bundleIdentifier);
+        QVERIFY2(peakResidentKb() - before < 32 * 1024, QByteArray::number(qlonglong(peakResidentKb() - before)));
+    }
+
+    void identifierLookupsFollowARewrittenInfoPlist()
+    {
+        QTemporaryDir root;
+        const QString bundle = makeBundle(root.path(), "Tool.app", {{"CFBundleIdentifier", "com.example.before"}});
+        BundleIndex::shared().remember(bundle, QString("com.example.before"));
+        QCOMPARE(BundleIndex::shared().pathFor("com.example.before", {root.path()}), bundle);
+        makeBundle(root.path(), "Tool.app", {{"CFBundleIdentifier", "com.example.after.rewrite"}});
+        QCOMPARE(BundleIndex::shared().pathFor("com.example.before", {root.path()}), std::nullopt);
+        QCOMPARE(BundleIndex::shared().pathFor("com.example.after.rewrite", {root.path()}), bundle);
+    }
+
+    void specialFilesAreReadAsAbsent()
+    {
+        const QString bundle = makeBundle(m_home->path(), "Fifo.app", {});
+        const QString settings = SettingsUserDefaults::filePath();
+        const QString icon = m_home->path() + "/.cache/TendrilIcons/com.example.fifo.png";
+        QVERIFY(writeFile(settings, {}) && writeFile(icon, {})); // their folders
+        for (const QString &path : {bundle + "/Contents/Info.plist", settings, icon})
+            QVERIFY(QFile::remove(path) && ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        QVERIFY(!openBundle(bundle)->bundleIdentifier);
+        QVERIFY(!IconCache::read("com.example.fifo"));
+        QCOMPARE(AppIcon::fromFile(icon).image(QSize(16, 16)), genericAppIconImage(QSize(16, 16)));
+        SettingsUserDefaults defaults;
+        QVERIFY(!defaults.data(key));
+        // Kept, not written into the FIFO nor over it.
+        defaults.setData(key, "[]");
+        QCOMPARE(defaults.data(key), std::optional<QByteArray>("[]"));
+        QVERIFY(defaults.hasUnsavedValues());
+        QVERIFY(QFileInfo(settings).isFile() == false && QFileInfo::exists(settings));
+    }
+
+    void lockOfADeadWriterIsTakenOverAndALiveOneNeverWaitedFor()
+    {
+        const QString lock = SettingsUserDefaults::filePath() + ".lock";
+        QVERIFY(writeFile(lock, {}));
+        QFile stale(lock);
+        QVERIFY(stale.open(QIODevice::ReadWrite) && stale.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        stale.close();
+        const QByteArray blob("[{\"bundleID\":\"a\"}]\0\xff", 21); // kept byte for byte
+        {
+            SettingsUserDefaults defaults;
+            defaults.setData(key, blob);
+            QVERIFY(!defaults.hasUnsavedValues());
+        }
+        QCOMPARE(SettingsUserDefaults().data(key), std::optional<QByteArray>(blob));
+
+        QLockFile live(lock);
+        QVERIFY(live.tryLock(0));
+        SettingsUserDefaults defaults;
+        defaults.setData(key, "[2]");
+        QVERIFY(defaults.hasUnsavedValues());
+        live.unlock();
+        QTRY_VERIFY(!defaults.hasUnsavedValues());
+        QCOMPARE(SettingsUserDefaults().data(key), std::optional<QByteArray>("[2]"));
+    }
+
+    void iconCacheLinksAreNeverFollowed()
+    {
+        const QString outside = m_home->path() + "/secret";
+        QVERIFY(writeFile(outside, "secret"));
+        const QString folder = IconCache::directory();
+        QVERIFY(QFile::link(outside, folder + "/com.example.linked.png"));
+        QVERIFY(QFile::link(m_home->path() + "/made-outside", folder + "/com.example.dangling.png"));
+
+        QVERIFY(!IconCache::read("com.example.linked"));
+        for (const QString id : {"com.example.linked", "com.example.dangling"}) {
+            IconCache::write(id, "png bytes");
+            QVERIFY(!QFileInfo(folder + "/" + id + ".png").isSymLink());
+            QCOMPARE(IconCache::read(id), std::optional<QByteArray>("png bytes"));
+        }
+        QCOMPARE(QFile(outside).size(), 6);
+        QVERIFY(!QFileInfo::exists(m_home->path() + "/made-outside"));
+    }
+
+    // Adds at the end, removes by identifier, holds at most eight.
+    void togglingAddsRemovesAndStopsAtEight()
+    {
+        MacAppStore store;
+        QSignalSpy changed(&store, &MacAppStore::selectedAppsChanged);
+        store.toggleSelection(app("o.one"));
+        const AppItem first = store.selectedApps().first();
+        QCOMPARE(first.displayName, QString("ONE"));
+        QVERIFY(!first.id.isNull() && first.iconData);
+        select(store, {"o.two", "o.three", "o.four", "o.five", "o.six", "o.seven", "o.eight"});
+        QCOMPARE(changed.count(), 8);
+        const std::optional<QByteArray> full = stored();
+        store.toggleSelection(app("o.ninth"));
+        QCOMPARE(store.selectedApps().size(), MacAppStore::maxSelectedApps);
+        QCOMPARE(stored(), full);
+        QVERIFY(!QFile::exists(iconDirectory() + "/o.ninth.png"));
+        QCOMPARE(changed.count(), 8);
+        store.toggleSelection(app("o.three")); // another record of the same app
+        QCOMPARE(layout(store.selectedApps()), QString("o.one@0 o.two@1 o.four@2 o.five@3 o.six@4 o.seven@5 o.eight@6"));
+        QCOMPARE(storedLayout(), layout(store.selectedApps()));
+    }
+
+    void moveLikeAListDragAndRemove()
+    {
+        const QList<std::tuple<QSet<int>, int, QString>> moves{
+            {{0}, 2, "BACD"}, {{3}, 0, "DABC"}, {{0}, 4, "BCDA"}, {{1, 3}, 1, "ABDC"},
+            {{2}, 2, "ABCD"}, {{0}, 9, "BCDA"}, {{-1, 7}, 0, "ABCD"}};
+        for (const auto &[from, to, expected] : moves) {
+            MacAppStore store;
+            store.removeSelections({0, 1, 2, 3});
+            select(store, {"m.A", "m.B", "m.C", "m.D"});
+            store.moveSelections(from, to);
+            QCOMPARE(layout(store.selectedApps()), QString("m.%1@0 m.%2@1 m.%3@2 m.%4@3")
+                                                       .arg(expected[0]).arg(expected[1]).arg(expected[2]).arg(expected[3]));
+            QCOMPARE(storedLayout(), layout(store.selectedApps()));
+        }
+        {
+            MacAppStore store;
+            store.removeSelections({1, 3, 42});
+            QCOMPARE(layout(store.selectedApps()), QString("m.A@0 m.C@1"));
+            QCOMPARE(storedLayout(), layout(store.selectedApps()));
+            QVERIFY(QFile::exists(iconDirectory() + "/m.B.png")); // icon files stay
+            store.removeSelections({0, 1});
+            QCOMPARE(stored(), std::optional<QByteArray>("[]"));
+        }
+        QVERIFY(MacAppStore().selectedApps().isEmpty());
+    }
+
+    void persistsACompactJsonArrayAndLoadsAnyKeyOrder()
+    {
+        {
+            MacAppStore store;
+            store.toggleSelection({QUuid::createUuid(), "p.one", "One \"1\"", AppIcon(), "/x"});
+            store.toggleSelection({QUuid::createUuid(), "p.two", "Zwei ü", AppIcon(), "/y"});
+            QCOMPARE(stored(), std::optional<QByteArray>("[{\"bundleID\":\"p.one\",\"displayName\":\"One \\\"1\\\"\",\"gridIndex\":0},"
+                                                         R"({"bundleID":"p.two","displayName":"Zwei ü","gridIndex":1}])"));
+        }
+        // Unknown keys ignored, indices not renumbered, nothing saved by loading.
+        SettingsUserDefaults().setData(key, R"([{"gridIndex":5,"displayName":"Five","bundleID":"l.five"},
+                  {"displayName":"Three","bundleID":"l.three","gridIndex":3,"extra":true}])");
+        MacAppStore store;
+        QCOMPARE(layout(store.selectedApps()), QString("l.five@5 l.three@3"));
+        QCOMPARE(store.selectedApps().at(1).displayName, QString("Three"));
+        QVERIFY(stored()->contains("\"extra\":true"));
+        store.moveSelections({1}, 0);
+        QCOMPARE(layout(store.selectedApps()), QString("l.three@0 l.five@1"));
+    }
+
+    // An undecodable value gives no selection and stays until a change is saved.
+    void undecodableValueGivesNoSelection()
+    {
+        for (const char *bytes : {"[{\"bundleID\":", R"([{"bundleID":"u.a","displayName":"A"}])",
+                                  R"([{"bundleID":"u.a","displayName":"A","gridIndex":"0"}])",
+                                  R"([{"bundleID":"u.a","displayName":"A","gridIndex":0.5}])",
+                                  R"([{"bundleID":"u.a","displayName":null,"gridIndex":0}])",
+                                  R"([{"bundleID":"u.a","displayName":"A","gridIndex":0},3])",
+                                  R"({"bundleID":"u.a","displayName":"A","gridIndex":0})"}) {
+            SettingsUserDefaults().setData(key, bytes);
+            QVERIFY2(MacAppStore().selectedApps().isEmpty(), bytes);
+            QCOMPARE(stored(), std::optional<QByteArray>(bytes));
+        }
+        MacAppStore store;
+        store.toggleSelection(app("u.b"));
+        QCOMPARE(storedLayout(), QString("u.b@0"));
+    }
+
+    void restartReadsIconFilesAndWritesThemBack()
+    {
+        QList<AppItem> before;
+        {
+            MacAppStore store;
+            select(store, {"s.a", "s.b", "s.c"});
+            before = store.selectedApps();
+        }
+        QVERIFY(QFile::remove(iconDirectory() + "/s.b.png"));
+        MacAppStore restarted;
+        const QList<AppItem> after = restarted.selectedApps();
+        QCOMPARE(layout(after), layout(before));
+        QVERIFY(after.at(0).id != before.at(0).id);
+        QCOMPARE(after.at(0).displayName, before.at(0).displayName);
+        QCOMPARE(after.at(2).iconData, before.at(2).iconData);
+        QVERIFY(!after.at(1).iconData);
+        QVERIFY(!QFile::exists(iconDirectory() + "/s.b.png")); // not regenerated by loading
+        // The next change writes back every icon still held in memory.
+        QVERIFY(QDir(iconDirectory()).removeRecursively());
+        restarted.toggleSelection(app("s.d"));
+        QCOMPARE(fileBytes(iconDirectory() + "/s.a.png"), *before.at(0).iconData);
+        QVERIFY(!QFile::exists(iconDirectory() + "/s.b.png"));
+    }
+
+    void iconFilesAreWrittenAndReused()
+    {
+        qputenv("XDG_CACHE_HOME", (m_home->path() + "/deep/caches").toUtf8()); // not there yet
+        QVERIFY(writeIcns(dir.filePath("Viewer.icns"), {solidImage(1024, Qt::cyan), solidImage(128, Qt::yellow)}));
+        const InstalledApp viewer = app("w.viewer", AppIcon::fromFile(dir.filePath("Viewer.icns")));
+        MacAppStore store;
+        QCOMPARE(store.iconCacheDirectory(), m_home->path() + "/deep/caches/TendrilIcons");
+        store.toggleSelection(viewer);
+        const QString file = store.iconCacheDirectory() + "/w.viewer.png";
+        const QByteArray icon = store.selectedApps().first().iconData.value_or("");
+        QCOMPARE(fileBytes(file), icon);
+        const QImage decoded = QImage::fromData(icon, "PNG");
         QCOMPARE(decoded.size(), QSize(128, 128));
-        QCOMPARE(decoded.pixelColor(0, 0), QColor(10, 200, 30));
-        QCOMPARE(decoded.pixelColor(127, 127), QColor(10, 200, 30));
+        for (const QPoint corner : {QPoint(0, 0), QPoint(127, 127)}) // filled corner to corner
+            QCOMPARE(decoded.pixelColor(corner), QColor(Qt::yellow));
+        // Adding again takes the file's bytes as they are.
+        store.toggleSelection(viewer);
+        QVERIFY(writeFile(file, "not even a PNG"));
+        store.toggleSelection(viewer);
+        QCOMPARE(store.selectedApps().first().iconData, std::optional<QByteArray>("not even a PNG"));
+        // No icon, no file; a cached file is used even so.
+        store.toggleSelection(app("n.none", std::nullopt));
+        QVERIFY(!store.selectedApps().last().iconData);
+        QVERIFY(!QFile::exists(iconDirectory() + "/n.none.png"));
+        QVERIFY(writeFile(iconDirectory() + "/n.cached.png", "cached"));
+        QCOMPARE(store.pngIconData(app("n.cached", std::nullopt)), std::optional<QByteArray>("cached"));
+    }
+
+    void iconFolderUnwritable()
+    {
+        QVERIFY(writeFile(iconDirectory(), "in the way")); // a file where the folder should be
+        MacAppStore store;
+        store.toggleSelection(app("f.blocked"));
+        QCOMPARE(QImage::fromData(store.selectedApps().first().iconData.value_or(""), "PNG").size(), QSize(128, 128));
+        QCOMPARE(storedLayout(), QString("f.blocked@0"));
+        QCOMPARE(fileBytes(iconDirectory()), QByteArray("in the way"));
+    }
+
+    void identifiersNeverLeaveTheIconFolder()
+    {
+        const QString caches = StandardLocations::cachesDirectory();
+        QVERIFY(writeFile(caches + "/secret.png", "outside"));
+        const QString unsafeLayout = QString("../secret@0 a/b@1 ..@2 .@3 nul%1x@4").arg(QChar(0));
+        {
+            MacAppStore store;
+            select(store, {"../secret", "a/b", "..", ".", QString("nul") + QChar(0) + "x"});
+            QCOMPARE(layout(store.selectedApps()), unsafeLayout);
+            // Rendered and kept in memory, never read from or written to a file.
+            for (const AppItem &item : store.selectedApps())
+                QVERIFY(item.iconData && item.iconData != std::optional<QByteArray>("outside"));
+        }
+        QCOMPARE(fileBytes(caches + "/secret.png"), QByteArray("outside"));
+        QCOMPARE(QDir(iconDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        MacAppStore restarted;
+        QCOMPARE(layout(restarted.selectedApps()), unsafeLayout);
+        QVERIFY(!restarted.selectedApps().first().iconData);
+    }
+
+    void oversizedSelectionLoadsTheFirstEightByGridIndex()
+    {
+        QList<AppSelection> many;
+        for (int i = 0; i < 1000; ++i)
+            many.append({QString("o.%1").arg(i), "App", 999 - i});
+        SettingsUserDefaults().setData(key, encodeAppSelections(many));
+        QCOMPARE(layout(MacAppStore().selectedApps()), QString("o.999@0 o.998@1 o.997@2 o.996@3 o.995@4 o.994@5 o.993@6 o.992@7"));
     }
 };
 

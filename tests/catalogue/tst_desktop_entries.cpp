@@ -1,27 +1,34 @@
-// Desktop entries and themed icons in the catalogue, over a desktop tree made
-// here, and their icons on a phone.
+// The catalogue scan: bundle folders, desktop entries and themed icons over a
+// tree made here, and their icons on a phone.
 #include "CatalogueFixtures.h"
 #include "DesktopFixtures.h"
 #include "tests/server/ServerFixture.h"
 #include "tests/server/TestPhone.h"
 
+#include "catalogue/AppScanner.h"
 #include "catalogue/DesktopApps.h"
 #include "catalogue/IconCache.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
 
 #include <sys/stat.h>
 
 namespace {
 
-QStringList names(const QList<InstalledApp> &apps)
+InstalledApp byId(const QList<InstalledApp> &apps, const QString &id)
 {
-    QStringList result;
-    for (const InstalledApp &app : apps)
-        result.append(app.name);
-    return result;
+    const auto it = std::find_if(apps.begin(), apps.end(), [&](const InstalledApp &a) { return a.bundleID == id; });
+    return it == apps.end() ? InstalledApp{} : *it;
+}
+
+QVariantMap identified(const QString &identifier, QVariantMap more = {})
+{
+    more.insert("CFBundleIdentifier", identifier);
+    return more;
 }
 
 const QString longId = QString(4, 'd').replace("d", QString(70, 'n') + '-') + "long";
@@ -70,13 +77,7 @@ class DesktopEntriesTest : public QObject, ServerFixture {
         };
     }
 
-    const InstalledApp *find(const QString &id) const
-    {
-        for (const InstalledApp &app : store->allInstalledApps())
-            if (app.bundleID == id)
-                return &app;
-        return nullptr;
-    }
+    InstalledApp find(const QString &id) const { return byId(store->allInstalledApps(), id); }
 
     void makeTree()
     {
@@ -133,19 +134,19 @@ private slots:
         for (const Case &c : cases()) {
             if (c.id.isEmpty())
                 continue;
-            const InstalledApp *app = find(c.id);
-            QVERIFY2(c.name.isEmpty() == !app, qPrintable(c.id));
-            if (!app)
+            const InstalledApp app = find(c.id);
+            QVERIFY2(c.name.isEmpty() == app.bundleID.isEmpty(), qPrintable(c.id));
+            if (app.bundleID.isEmpty())
                 continue;
-            QCOMPARE(app->name, c.name);
-            QCOMPARE(app->path, c.dir + '/' + c.file);
-            const std::optional<QByteArray> png = store->pngIconData(*app);
+            QCOMPARE(app.name, c.name);
+            QCOMPARE(app.path, c.dir + '/' + c.file);
+            const std::optional<QByteArray> png = store->pngIconData(app);
             const QImage image = QImage::fromData(png.value_or(QByteArray()), "PNG");
             QCOMPARE(image.size(), QSize(128, 128));
             QVERIFY2(c.icon.isValid() ? image.pixelColor(64, 64) == c.icon : *png == generic, qPrintable(c.id));
         }
         for (const char *id : {"org.test.Link", "org.test.Garbage", "org.test.Dangling", "org.test.Dir"})
-            QVERIFY2(!find(id), id);
+            QVERIFY2(find(id).bundleID.isEmpty(), id);
         const QStringList cached = QDir(store->iconCacheDirectory()).entryList(QDir::Files | QDir::Hidden);
         QVERIFY(cached.contains("kde4-kate.png") && !cached.contains(".png") && !cached.contains(longId + ".png"));
         QCOMPARE(DesktopApps::entryFolders(), QStringList({local + "/applications", sys1 + "/applications", sys2 + "/applications"}));
@@ -154,7 +155,7 @@ private slots:
     void fileManagerFirstAndOnce()
     {
         QCOMPARE(store->allInstalledApps().first().bundleID, QString("org.test.Files"));
-        QCOMPARE(names(store->allInstalledApps()).count("Files"), 1);
+        QCOMPARE(appNames(store->allInstalledApps()).count("Files"), 1);
 
         auto record = [](const QString &id, const QString &name) {
             return InstalledApp{QUuid::createUuid(), id, name, AppIcon(), "/apps/" + id};
@@ -168,8 +169,91 @@ private slots:
         };
         for (const auto &[installed, hasFileManager, expected] : merges) {
             const auto fileManager = hasFileManager ? std::optional(menu.last()) : std::nullopt;
-            QCOMPARE(names(DesktopApps::merge(bundles, installed, menu, fileManager)), expected);
+            QCOMPARE(appNames(DesktopApps::merge(bundles, installed, menu, fileManager)), expected);
         }
+    }
+
+    // Only NAME.app folders directly in a root; the first identifier wins,
+    // compared case-sensitively; Finder is always there and never replaced.
+    void findsBundlesInRootsOnly()
+    {
+        QCOMPARE(AppScanner::scanRoots(), QStringList({"/Applications", "/System/Applications",
+                                                       "/System/Library/CoreServices", home.filePath("Applications")}));
+        QCOMPARE(appNames(AppScanner::scan({root.filePath("missing")})), QStringList{"Finder"});
+        const QString apps = root.filePath("bundles/Applications"), second = root.filePath("bundles/Second");
+        makeBundle(apps, "Mail.app", identified("org.example.mail", {{"CFBundleName", "Mail"}}));
+        makeBundle(apps, "Notes.app", identified("org.example.notes", {{"CFBundleName", "Notes"}}), PlistFormat::Binary);
+        makeBundle(apps, "Shout.APP", identified("org.example.shout"));
+        makeBundle(apps + "/Utilities", "Deep.app", identified("org.example.deep"));
+        makeBundle(apps, "NoIdentifier.app", {{"CFBundleName", "Nothing"}});
+        makeBundle(apps, "Finder.app", identified("com.apple.finder", {{"CFBundleName", "Impostor"}}));
+        QDir().mkpath(apps + "/Empty.app");
+        QVERIFY(writeFile(apps + "/Plain.app", {}) && writeFile(root.filePath("bundles/NotADirectory"), {}));
+        makeBundle(second, "Mail.app", identified("org.example.mail", {{"CFBundleName", "Mail 2"}}));
+        makeBundle(second, "Other.app", identified("org.example.Mail", {{"CFBundleName", "Other"}}));
+
+        const QList<InstalledApp> found = AppScanner::scan({root.filePath("bundles/NotADirectory"), apps, second});
+        QCOMPARE(appNames(found), QStringList({"Finder", "Mail", "Notes", "Other"}));
+        QCOMPARE(found.at(0).bundleID, QString("com.apple.finder"));
+        QCOMPARE(found.at(0).path, QString("/System/Library/CoreServices/Finder.app"));
+        QVERIFY(found.at(0).icon && !found.at(0).id.isNull());
+        QCOMPARE(byId(found, "org.example.mail").path, apps + "/Mail.app");
+        QVERIFY(found.at(1).id != found.at(3).id);
+    }
+
+    void bundleNamesAndIconsFallBack()
+    {
+        const QString dir = root.filePath("fallback");
+        makeBundle(dir, "Display.app", identified("a.display", {{"CFBundleDisplayName", "Shown"}, {"CFBundleName", "Plain"}}));
+        makeBundle(dir, "Named.app", identified("a.named", {{"CFBundleName", "Plain Name"}}), PlistFormat::Binary);
+        makeBundle(dir, "My.Tool.app", identified("a.tool"));
+        makeBundle(dir, "Typed.app", identified("a.typed", {{"CFBundleDisplayName", 12}, {"CFBundleName", true}}));
+        makeBundle(dir, "Blank.app", identified("a.blank", {{"CFBundleDisplayName", ""}}));
+        const QString bare = makeBundle(dir, "Bare.app", identified("i.bare", {{"CFBundleIconFile", "AppIcon"}}));
+        const QString dotted = makeBundle(dir, "Dotted.app", identified("i.dotted", {{"CFBundleIconFile", "Logo.png"}}));
+        makeBundle(dir, "Escape.app", identified("i.escape", {{"CFBundleIconFile", "../../Other.icns"}}));
+
+        const QList<InstalledApp> apps = AppScanner::scan({dir});
+        const QList<std::pair<const char *, QString>> expectedNames{
+            {"a.display", "Shown"}, {"a.named", "Plain Name"}, {"a.tool", "My.Tool"}, {"a.typed", "Typed"}, {"a.blank", ""}};
+        for (const auto &[id, name] : expectedNames)
+            QCOMPARE(byId(apps, id).name, name);
+        QCOMPARE(byId(apps, "i.bare").icon->filePath(), bare + "/Contents/Resources/AppIcon.icns");
+        QCOMPARE(byId(apps, "i.dotted").icon->filePath(), dotted + "/Contents/Resources/Logo.png");
+        // Without a usable icon file it is the generic one.
+        QCOMPARE(byId(apps, "a.tool").icon->filePath(), QString());
+        QCOMPARE(byId(apps, "i.escape").icon->filePath(), QString());
+    }
+
+    // By name, case-insensitively, equal names in the order found, Finder first.
+    void sortsByNameWithFinderFirst()
+    {
+        const QString dir = root.filePath("sorted");
+        const QStringList found = {"banana", "Apple", "cherry", "aardvark", "Twin", "Twin"};
+        for (int i = 0; i < found.size(); ++i)
+            makeBundle(dir, QString("%1.app").arg(i), identified(QString("x.%1").arg(i), {{"CFBundleName", found[i]}}));
+        const QList<InstalledApp> apps = AppScanner::scan({dir});
+        QCOMPARE(appNames(apps), QStringList({"Finder", "aardvark", "Apple", "banana", "cherry", "Twin", "Twin"}));
+        QCOMPARE(apps.at(5).bundleID + apps.at(6).bundleID, QString("x.4x.5"));
+    }
+
+    void storePublishesTheScanOnce()
+    {
+        const QString apps = home.filePath("Applications");
+        makeBundle(apps, "Zed.app", identified("z.zed", {{"CFBundleName", "Zed"}}));
+        MacAppStore scanning;
+        QSignalSpy changed(&scanning, &MacAppStore::allInstalledAppsChanged);
+        QVERIFY(scanning.allInstalledApps().isEmpty()); // only once the event loop hands it over
+        QTRY_COMPARE(changed.count(), 1);
+        QCOMPARE(byId(scanning.allInstalledApps(), "z.zed").name, QString("Zed"));
+        QTest::qWait(50);
+        QCOMPARE(changed.count(), 1);
+        // A store released while its scan runs leaves nothing behind.
+        for (int i = 0; i < 50; ++i)
+            makeBundle(apps, QString("App%1.app").arg(i), identified(QString("n.%1").arg(i)));
+        { MacAppStore released; }
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void cleanupTestCase() { tearDown(); }
@@ -177,7 +261,7 @@ private slots:
     void phoneReceivesThemedIcons()
     {
         for (const char *id : {"org.test.Local", "kde4-kate"})
-            store->toggleSelection(*find(id));
+            store->toggleSelection(find(id));
         QVERIFY(startServer(1234));
         TestPhone phone(port);
         QVERIFY(phone.waitConnected() && phone.waitFor(1));
