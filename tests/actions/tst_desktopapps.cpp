@@ -1,9 +1,12 @@
-// Applications started from desktop entries, as real processes on the test's
-// X display with the test's window manager: launched, seen running and in
-// front, hidden, activated and asked to quit.
+// Applications on the test's X display with the test's window manager:
+// launched from desktop entries, seen running and in front, hidden, shown,
+// activated and asked to quit (window-less ones get SIGTERM: see the weston
+// run in tests/e2e); and the scripts that ask the window manager.
 #include "TestWindowManager.h"
 
 #include "platform/LinuxApplicationServices.h"
+#include "platform/LinuxScriptHost.h"
+#include "tests/server/FakePlatform.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -24,6 +27,12 @@ class DesktopAppsTest : public QObject {
         QFile file(home.filePath(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+    // The stand-in's window, once it has written it to its log.
+    std::uint32_t windowOf(const QString &log)
+    {
+        [&] { QTRY_VERIFY(readLog(log).startsWith("window ")); }();
+        return readLog(log).mid(7).trimmed().toUInt();
+    }
     // A copy of the stand-in application, so that each entry has its own program.
     QString program(const QString &name)
     {
@@ -40,9 +49,9 @@ class DesktopAppsTest : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(("[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + exec + "\n").toUtf8());
     }
-    std::optional<RunningApplication> running(LinuxApplicationServices &services, const QString &id)
+    std::optional<RunningApplication> running(const QString &id)
     {
-        for (const RunningApplication &app : services.runningApplications())
+        for (const RunningApplication &app : LinuxApplicationServices().runningApplications())
             if (app.bundleIdentifier == id) {
                 started.append(app.processIdentifier);
                 return app;
@@ -53,11 +62,11 @@ class DesktopAppsTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(home.isValid());
         qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
         qputenv("XDG_DATA_DIRS", home.filePath("none").toUtf8());
+        // No bus: the real session must not be shown its desktop.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
         writeEntry("org.example.Stubborn", "Stubborn Editor", program("stubborn") + " " + home.filePath("stubborn.log"));
-        writeEntry("org.example.Quiet", "Quiet", program("quiet") + " --no-window " + home.filePath("quiet.log"));
     }
     void cleanupTestCase()
     {
@@ -75,30 +84,31 @@ private slots:
         std::optional<QString> error = "no answer";
         services.openApplication(*entry, [&](std::optional<QString> e) { error = e; });
         QCOMPARE(error, std::nullopt);
-
-        QTRY_VERIFY(readLog("stubborn.log").startsWith("window "));
-        const std::uint32_t window = readLog("stubborn.log").mid(7).trimmed().toUInt();
+        QTRY_VERIFY(running("org.example.Stubborn"));
+        const std::optional<RunningApplication> app = running("org.example.Stubborn");
+        QCOMPARE(app->localizedName, "Stubborn Editor");
+        const std::uint32_t window = windowOf("stubborn.log");
         QCOMPARE(wm.requests(1), QList<Request>({{"map", window, 0}}));
+        QCOMPARE(services.frontmostApplication(), std::nullopt);
         wm.manage(window);
         wm.setActive(window);
-        QTRY_VERIFY(running(services, "org.example.Stubborn"));
-        const RunningApplication app = *running(services, "org.example.Stubborn");
-        QCOMPARE(app.localizedName, "Stubborn Editor");
-        QTRY_COMPARE(services.frontmostApplication(), app);
+        QTRY_COMPARE(services.frontmostApplication(), app); // the property changes asynchronously
+        wm.setActive(wm.addClient(::getpid())); // a window, but not an application's
+        QTRY_COMPARE(services.frontmostApplication(), std::nullopt);
 
-        services.hide(app);
-        services.activate(app);
-        services.terminate(app);
-        QCOMPARE(wm.requests(3), QList<Request>({{"WM_CHANGE_STATE", window, 3}, {"_NET_ACTIVE_WINDOW", window, 2},
-                                                 {"_NET_CLOSE_WINDOW", window, 0}}));
+        services.hide(*app);
+        services.unhide(*app);
+        services.activate(*app);
+        services.terminate(*app);
+        QCOMPARE(wm.requests(4), QList<Request>({{"WM_CHANGE_STATE", window, 3}, {"map", window, 0},
+                                                 {"_NET_ACTIVE_WINDOW", window, 2}, {"_NET_CLOSE_WINDOW", window, 0}}));
         // The window manager asks the window; the application stays to ask its user.
         wm.deliverDelete(window);
         QTRY_COMPARE(readLog("stubborn.log"), "window " + QByteArray::number(window) + "\ndelete\n");
         QTest::qWait(300);
-        QCOMPARE(::kill(pid_t(app.processIdentifier), 0), 0);
-        QVERIFY(!readLog("stubborn.log").contains("term"));
+        QVERIFY(running("org.example.Stubborn"));
         wm.deliverDelete(window); // the user agreed
-        QTRY_VERIFY(!running(services, "org.example.Stubborn"));
+        QTRY_VERIFY(!running("org.example.Stubborn"));
     }
 
     void windowClassNamesAProgramNoEntryRuns()
@@ -108,23 +118,30 @@ private slots:
         qint64 pid = 0;
         QVERIFY(QProcess::startDetached(program("anonymous"), {home.filePath("anonymous.log")}, {}, &pid));
         started.append(pid);
-        QTRY_VERIFY(readLog("anonymous.log").startsWith("window "));
-        LinuxApplicationServices services;
-        QVERIFY(!running(services, "org.example.Stubborn"));
-        wm.manage(readLog("anonymous.log").mid(7).trimmed().toUInt()); // WM_CLASS "Stubborn"
-        QTRY_COMPARE(running(services, "org.example.Stubborn").value_or(RunningApplication()).processIdentifier, pid);
+        const std::uint32_t window = windowOf("anonymous.log");
+        QVERIFY(!running("org.example.Stubborn"));
+        wm.manage(window); // WM_CLASS "Stubborn"
+        QTRY_COMPARE(running("org.example.Stubborn").value_or(RunningApplication()).processIdentifier, pid);
     }
 
-    void windowlessApplicationGetsSigterm()
+    // Show desktop needs the hint; minimising hides each named application.
+    void showDesktopAndMinimiseAskTheWindowManager()
     {
-        LinuxApplicationServices services;
-        std::optional<QString> error = "no answer";
-        services.openApplication(*services.urlForApplication("org.example.Quiet"), [&](auto e) { error = e; });
-        QCOMPARE(error, std::nullopt);
-        QTRY_VERIFY(running(services, "org.example.Quiet"));
-        services.terminate(*running(services, "org.example.Quiet"));
-        QTRY_COMPARE(readLog("quiet.log"), QByteArray("term\n"));
-        QTRY_VERIFY(!running(services, "org.example.Quiet"));
+        FakeApplications apps;
+        LinuxScriptHost host(apps);
+        {
+            TestWindowManager wm({"_NET_ACTIVE_WINDOW"});
+            QVERIFY(wm.isReady());
+            QVERIFY(host.run(Scripts::showDesktop).value_or("").contains("window manager"));
+        }
+        TestWindowManager wm({"_NET_SHOWING_DESKTOP", "_NET_CLIENT_LIST"});
+        QVERIFY(wm.isReady());
+        QCOMPARE(host.run(Scripts::showDesktop), std::nullopt);
+        QCOMPARE(wm.requests(1), QList<Request>({{"_NET_SHOWING_DESKTOP", wm.root(), 1}}));
+        apps.running = {{4242, "com.example.notes", "Say \"Hi\"", {}}};
+        QCOMPARE(host.run(Scripts::minimizeWindows("Say \"Hi\"")), std::nullopt);
+        QCOMPARE(apps.calls, QStringList{"hide 4242"});
+        QVERIFY(host.run(Scripts::minimizeWindows("Other")).value_or("").contains("\"Other\""));
     }
 };
 

@@ -3,6 +3,7 @@
 // followed.
 #include "platform/freedesktop/Trash.h"
 
+#include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -13,17 +14,27 @@
 class TrashTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir home, volume, linkedVolume, outside;
+    QTemporaryDir home, data, volume, linkedVolume, outside;
     const QString uid = QString::number(::getuid());
 
-    static void touch(const QString &path)
+    static bool touch(const QString &path) { return QDir().mkpath(QFileInfo(path).path()) && QFile(path).open(QIODevice::WriteOnly); }
+    // Hidden, nested and linked entries with their info files.
+    void fill(const QString &trash)
     {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile(path).open(QIODevice::WriteOnly);
+        for (const char *path : {"/files/a.txt", "/files/.hidden", "/files/folder/nested/b.txt", "/info/a.txt.trashinfo", "/directorysizes"})
+            QVERIFY(touch(trash + path));
+        QVERIFY(QFile::link(outside.filePath("keep"), trash + "/files/link"));
     }
-    static QStringList left(const QString &folder)
+    // What is left in a trash beside its empty files and info folders.
+    static QStringList left(const QString &trash)
     {
-        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QStringList found;
+        for (QDirIterator it(trash, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories); it.hasNext();)
+            found << it.next().mid(trash.size());
+        found.removeOne("/files");
+        found.removeOne("/info");
+        return found;
     }
 
 private slots:
@@ -35,34 +46,36 @@ private slots:
 
     void emptiesEveryTrashFolder()
     {
-        if (::mount("tendril", qPrintable(volume.path()), "tmpfs", 0, nullptr) != 0
-            || ::mount("tendril", qPrintable(linkedVolume.path()), "tmpfs", 0, nullptr) != 0)
-            QSKIP("needs to mount tmpfs volumes (root)");
         qputenv("HOME", home.path().toUtf8());
         qunsetenv("XDG_DATA_HOME");
         const QString homeTrash = home.path() + "/.local/share/Trash";
-        const QString volumeTrash = volume.path() + "/.Trash-" + uid;
-        const QString sharedTrash = volume.path() + "/.Trash/" + uid;
-        touch(outside.filePath("keep/inside.txt"));
-        touch(outside.filePath("files/victim.txt"));
-        for (const QString &trash : {homeTrash, volumeTrash, sharedTrash}) {
-            touch(trash + "/files/a.txt");
-            touch(trash + "/files/folder/nested/b.txt");
-            touch(trash + "/info/a.txt.trashinfo");
-            QVERIFY(QFile::link(outside.filePath("keep"), trash + "/files/link"));
-        }
+        QVERIFY(touch(outside.filePath("keep/inside.txt")) && touch(outside.filePath("files/victim.txt")));
+        QCOMPARE(emptyTrashFolders(trashFolders({})), std::nullopt); // no trash yet: nothing to fail on
+        fill(homeTrash);
+        QCOMPARE(emptyTrashFolders(trashFolders({})), std::nullopt);
+        QCOMPARE(left(homeTrash), QStringList());
+        // The home trash follows XDG_DATA_HOME.
+        fill(data.path() + "/Trash");
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        QCOMPARE(emptyTrashFolders(trashFolders({})), std::nullopt);
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(left(data.path() + "/Trash"), QStringList());
+        QVERIFY(QFile::exists(outside.filePath("keep/inside.txt")));
+
+        if (::mount("tendril", qPrintable(volume.path()), "tmpfs", 0, nullptr) != 0
+            || ::mount("tendril", qPrintable(linkedVolume.path()), "tmpfs", 0, nullptr) != 0)
+            QSKIP("needs to mount tmpfs volumes (root)");
+        const QString volumeTrash = volume.path() + "/.Trash-" + uid, sharedTrash = volume.path() + "/.Trash/" + uid;
+        fill(volumeTrash);
+        fill(sharedTrash);
         QVERIFY(::chmod(qPrintable(volume.path() + "/.Trash"), 01777) == 0); // sticky: shared trash
         // A trash folder that is a link leads elsewhere: left alone.
         QVERIFY(QFile::link(outside.path(), linkedVolume.path() + "/.Trash-" + uid));
-
         QVERIFY(mountedVolumes().contains(volume.path()));
         // These volumes only: the script would empty the trash of all this machine's.
         QCOMPARE(emptyTrashFolders(trashFolders({volume.path(), linkedVolume.path()})), std::nullopt);
-        QCOMPARE(left(homeTrash + "/files") + left(homeTrash + "/info") + left(volumeTrash + "/files")
-                     + left(sharedTrash + "/files") + left(volumeTrash + "/info"),
-                 QStringList());
-        QVERIFY(QFile::exists(outside.filePath("keep/inside.txt")));
-        QVERIFY(QFile::exists(outside.filePath("files/victim.txt")));
+        QCOMPARE(left(volumeTrash) + left(sharedTrash), QStringList());
+        QVERIFY(QFile::exists(outside.filePath("keep/inside.txt")) && QFile::exists(outside.filePath("files/victim.txt")));
     }
 };
 
