@@ -1,6 +1,7 @@
 // Quick actions, the computer's name and the screenshot through the desktop's
 // D-Bus services, each played by fake_desktop.py on a private bus that serves
-// as session and system bus at once, and through stand-in tools on a private PATH.
+// as session and system bus at once, and through stand-in tools on a private
+// PATH; emptying the trash folders.
 #include "PrivateBus.h"
 
 #include "tests/server/FakePlatform.h"
@@ -8,12 +9,16 @@
 #include "platform/freedesktop/LinuxComputerName.h"
 #include "platform/LinuxScriptHost.h"
 #include "platform/freedesktop/PortalScreenCapture.h"
+#include "platform/freedesktop/Trash.h"
 
+#include <QDirIterator>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class DesktopServicesTest : public QObject {
     Q_OBJECT
@@ -48,6 +53,23 @@ class DesktopServicesTest : public QObject {
         QVERIFY(tool.open(QIODevice::WriteOnly) && tool.write("#!/bin/sh\n" + body) > 0);
         tool.setPermissions(tool.permissions() | QFile::ExeOwner);
     }
+    static bool touch(const QString &path) { return QDir().mkpath(QFileInfo(path).path()) && QFile(path).open(QIODevice::WriteOnly); }
+    // What is left in a trash beside its empty files and info folders.
+    static QStringList left(const QString &trash)
+    {
+        QStringList found;
+        for (QDirIterator it(trash, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories); it.hasNext();)
+            found << it.next().mid(trash.size());
+        found.removeOne("/files");
+        found.removeOne("/info");
+        return found;
+    }
+    // A tmpfs at `path` (root only).
+    static bool mount(const QString &path, unsigned long flags = 0)
+    {
+        return ::mount("tendril", qPrintable(path), "tmpfs", flags, nullptr) == 0;
+    }
     static bool failsWith(const std::optional<QString> &outcome, const QString &error)
     {
         if (error.isEmpty() ? !outcome : outcome && outcome->contains(error))
@@ -62,6 +84,7 @@ private slots:
         QVERIFY(QDir().mkpath(file("bin")) && QDir().mkpath(file("home")));
         qputenv("PATH", file("bin").toUtf8()); // only the tools a case writes
         qputenv("HOME", file("home").toUtf8());
+        qunsetenv("XDG_DATA_HOME");
         // GSettings writes a key file in a configuration folder of the test's own.
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         qputenv("GSETTINGS_BACKEND", "keyfile");
@@ -86,6 +109,46 @@ private slots:
         // Scripts without a counterpart fail.
         QVERIFY(host.run("tell application \"Finder\" to delete every file"));
         QVERIFY(host.run(Scripts::emptyTrash + " "));
+    }
+
+    // Every trash folder: the home trash and those of other volumes, mounted
+    // here as tmpfs (root only), with links that must not be followed.
+    void emptiesEveryTrashFolder()
+    {
+        QTemporaryDir data, volume, linkedVolume, outside;
+        const auto unmount = qScopeGuard([&] { ::umount(qPrintable(volume.path())), ::umount(qPrintable(linkedVolume.path())); });
+        const auto fill = [&](const QString &trash) {
+            for (const char *path : {"/files/a.txt", "/files/.hidden", "/files/folder/nested/b.txt", "/info/a.txt.trashinfo", "/directorysizes"})
+                QVERIFY(touch(trash + path));
+            QVERIFY(QFile::link(outside.filePath("keep"), trash + "/files/link"));
+        };
+        const QString homeTrash = file("home/.local/share/Trash"), uid = QString::number(::getuid());
+        QVERIFY(touch(outside.filePath("keep/inside.txt")) && touch(outside.filePath("files/victim.txt")));
+        QCOMPARE(emptyTrashFolders(trashFolders({})), std::nullopt); // no trash yet: nothing to fail on
+        fill(homeTrash);
+        QCOMPARE(emptyTrashFolders(trashFolders({})), std::nullopt);
+        QCOMPARE(left(homeTrash), QStringList());
+        // The home trash follows XDG_DATA_HOME.
+        fill(data.path() + "/Trash");
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        QCOMPARE(emptyTrashFolders(trashFolders({})), std::nullopt);
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(left(data.path() + "/Trash"), QStringList());
+        QVERIFY(QFile::exists(outside.filePath("keep/inside.txt")));
+
+        if (!mount(volume.path()) || !mount(linkedVolume.path()))
+            QSKIP("needs to mount tmpfs volumes (root)");
+        const QString volumeTrash = volume.path() + "/.Trash-" + uid, sharedTrash = volume.path() + "/.Trash/" + uid;
+        fill(volumeTrash);
+        fill(sharedTrash);
+        QVERIFY(::chmod(qPrintable(volume.path() + "/.Trash"), 01777) == 0); // sticky: shared trash
+        // A trash folder that is a link leads elsewhere: left alone.
+        QVERIFY(QFile::link(outside.path(), linkedVolume.path() + "/.Trash-" + uid));
+        QVERIFY(mountedVolumes().contains(volume.path()));
+        // These volumes only: the script would empty the trash of all this machine's.
+        QCOMPARE(emptyTrashFolders(trashFolders({volume.path(), linkedVolume.path()})), std::nullopt);
+        QCOMPARE(left(volumeTrash) + left(sharedTrash), QStringList());
+        QVERIFY(QFile::exists(outside.filePath("keep/inside.txt")) && QFile::exists(outside.filePath("files/victim.txt")));
     }
 
     void scriptsReachTheDesktopServices_data()
@@ -190,7 +253,7 @@ private slots:
         const QString path = desktop.filePath("Tendril_1.png");
         if (target == "link")
             QVERIFY(QFile::link(outside.filePath("keep"), path) && QFile(outside.filePath("keep")).open(QIODevice::WriteOnly));
-        if (target == "read-only" && ::mount("tendril", qPrintable(desktop.path()), "tmpfs", MS_RDONLY, nullptr) != 0)
+        if (target == "read-only" && !mount(desktop.path(), MS_RDONLY))
             QSKIP("needs to mount a read-only tmpfs (root)");
 
         // On a worker thread, as the server runs it.
