@@ -74,10 +74,8 @@ class ClipboardTest : public QObject {
     ScrotScreenCapture capture;
     FreedesktopFileViewer viewer;
     FileManagerService fileManager;
-    ClipboardActions shooter{pasteboard, capture, viewer}; // lives while its screenshots are taken
-    const QString base64Png = encoded(sampleImage(), "PNG").toBase64();
-
-    ClipboardActions actions() { return ClipboardActions(pasteboard, capture, viewer); }
+    ClipboardActions actions{pasteboard, capture, viewer};
+    const QString base64 = encoded(sampleImage(), "PNG").toBase64();
 
     // Asks xclip, as another X client would, while this process serves it.
     QByteArray readFromOutside(const QString &target)
@@ -108,32 +106,29 @@ private slots:
     // A marked text or an image payload in any readable format goes in as an image.
     void imagesComeAsMarkedTextOrImagePayloads()
     {
-        ClipboardActions clipboard = actions();
-        clipboard.receiveTextPayload("[IMAGE]" + base64Png);
+        actions.receiveTextPayload("[IMAGE]" + base64);
         QVERIFY(isSample(QImage::fromData(readFromOutside("image/png"), "PNG")));
         QVERIFY(readFromOutside("UTF8_STRING").isEmpty());
-        QVERIFY(isSample(imageOf(clipboard.sendClipboard())));
-        clipboard.receiveTextPayload("before");
-        clipboard.receiveImagePayload(encoded(sampleImage(), "BMP").toBase64());
+        QVERIFY(isSample(imageOf(actions.sendClipboard())));
+        actions.receiveTextPayload("before");
+        actions.receiveImagePayload(encoded(sampleImage(), "BMP").toBase64());
         QVERIFY(isSample(QImage::fromData(readFromOutside("image/png"), "PNG")));
-        QVERIFY(isSample(imageOf(clipboard.sendClipboard())));
+        QVERIFY(isSample(imageOf(actions.sendClipboard())));
     }
 
     // Text replaces an image; text that only looks like a marked image stays
     // text; a bad image payload leaves the clipboard alone.
     void textGoesInAndOut()
     {
-        const QString &base64 = base64Png;
         for (const QString &text : {QString("héllo, desktop"), "[image]" + base64, QString("[IMAGE]this is not base64!"),
                                     "[IMAGE]" + base64.left(8) + "\n" + base64.mid(8),
                                     "[IMAGE]" + QString(QByteArray("plain words").toBase64()), QString("[IMAGE]")}) {
-            ClipboardActions clipboard = actions();
-            clipboard.receiveImagePayload(base64);
-            clipboard.receiveTextPayload(text);
+            actions.receiveImagePayload(base64);
+            actions.receiveTextPayload(text);
             for (const QString &bad : {QString("%%%not base64%%%"), base64.chopped(1),
                                        QString(QByteArray("just some bytes").toBase64()), QString()})
-                clipboard.receiveImagePayload(bad);
-            QCOMPARE(textOf(clipboard.sendClipboard()), text);
+                actions.receiveImagePayload(bad);
+            QCOMPARE(textOf(actions.sendClipboard()), text);
             QCOMPARE(readFromOutside("UTF8_STRING"), text.toUtf8());
         }
     }
@@ -149,9 +144,9 @@ private slots:
             QCOMPARE(QProcess::execute("xclip", {"-i", "-selection", "clipboard", "-t", target, file.fileName()}), 0);
             QTRY_VERIFY(!QGuiApplication::clipboard()->ownsClipboard());
             if (target == "image/jpeg")
-                QCOMPARE(textOf(actions().sendClipboard()), QString());
+                QCOMPARE(textOf(actions.sendClipboard()), QString());
             else
-                QVERIFY2(isSample(imageOf(actions().sendClipboard())), qPrintable(target));
+                QVERIFY2(isSample(imageOf(actions.sendClipboard())), qPrintable(target));
             cleanup();
         }
         // An image wins over text; nothing sends empty text.
@@ -159,9 +154,9 @@ private slots:
         both->setImageData(sampleImage());
         both->setText("also text");
         QGuiApplication::clipboard()->setMimeData(both);
-        QVERIFY(isSample(imageOf(actions().sendClipboard())));
+        QVERIFY(isSample(imageOf(actions.sendClipboard())));
         QGuiApplication::clipboard()->clear();
-        QCOMPARE(textOf(actions().sendClipboard()), QString());
+        QCOMPARE(textOf(actions.sendClipboard()), QString());
     }
 
     // A PNG of the whole screen named by the time in whole seconds, on the
@@ -169,7 +164,7 @@ private slots:
     void screenshotLandsOnTheDesktopAndIsShown()
     {
         const qint64 before = QDateTime::currentSecsSinceEpoch();
-        shooter.takeScreenshot();
+        actions.takeScreenshot();
         QTRY_COMPARE_WITH_TIMEOUT(fileManager.shown.size(), 1, 15000);
         const QString path = QUrl(fileManager.shown.first()).toLocalFile();
         const qint64 seconds = QFileInfo(path).completeBaseName().mid(8).toLongLong();
@@ -181,7 +176,7 @@ private slots:
         QCOMPARE(QImage(path).size(), QGuiApplication::primaryScreen()->size());
         png.close();
         QVERIFY(png.open(QIODevice::WriteOnly) && png.write("an older file") && png.flush());
-        shooter.captureScreen(path);
+        actions.captureScreen(path);
         QCOMPARE(QDir(desktop).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
         QVERIFY(!QImage(path).isNull());
         QTRY_COMPARE(fileManager.shown, QStringList(2, QUrl::fromLocalFile(path).toString()));
@@ -192,7 +187,7 @@ private slots:
     {
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", "/nonexistent");
-        shooter.takeScreenshot();
+        actions.takeScreenshot();
         QThreadPool::globalInstance()->waitForDone();
         qputenv("PATH", path);
         QTest::qWait(300); // time for a wrongly sent request to arrive
