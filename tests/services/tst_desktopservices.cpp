@@ -47,13 +47,13 @@ class DesktopServicesTest : public QObject {
         fake.start("/usr/bin/python3", QStringList{FAKE_DESKTOP, file("calls")} + services.split(' ', Qt::SkipEmptyParts));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file("calls")), 10000);
     }
-    void writeTool(const QString &name, const QByteArray &body)
+    static bool touch(const QString &path, const QByteArray &content = {}, bool executable = false)
     {
-        QFile tool(file("bin/" + name));
-        QVERIFY(tool.open(QIODevice::WriteOnly) && tool.write("#!/bin/sh\n" + body) > 0);
-        tool.setPermissions(tool.permissions() | QFile::ExeOwner);
+        QFile out(path);
+        return QDir().mkpath(QFileInfo(path).path()) && out.open(QIODevice::WriteOnly) && out.write(content) == content.size()
+            && (!executable || out.setPermissions(out.permissions() | QFile::ExeOwner));
     }
-    static bool touch(const QString &path) { return QDir().mkpath(QFileInfo(path).path()) && QFile(path).open(QIODevice::WriteOnly); }
+    void writeTool(const QString &name, const QByteArray &body) { QVERIFY(touch(file("bin/" + name), "#!/bin/sh\n" + body, true)); }
     // What is left in a trash beside its empty files and info folders.
     static QStringList left(const QString &trash)
     {
@@ -219,13 +219,11 @@ private slots:
     // the service, the machine-info file.
     void computerName()
     {
-        QFile info(file("machine-info"));
-        QVERIFY(info.open(QIODevice::WriteOnly) && info.write("PRETTY_HOSTNAME=Kitchen\n"));
-        info.close();
+        QVERIFY(touch(file("machine-info"), "PRETTY_HOSTNAME=Kitchen\n"));
         for (const auto &[services, pretty, expected] : QList<std::tuple<QString, QString, QString>>{
                  {"hostname1", "Ada's\tDesk\n", "Ada's Desk"}, {"hostname1", "", "studio"}, {"", "", "Kitchen"}}) {
             serve(services, {"FAKE_PRETTY=" + pretty, "FAKE_STATIC=studio"});
-            QCOMPARE(LinuxComputerName(info.fileName()).localizedName(), expected);
+            QCOMPARE(LinuxComputerName(file("machine-info")).localizedName(), expected);
         }
     }
 
