@@ -1,7 +1,7 @@
 // A stand-in application for the tests: one window (WM_CLASS "stubborn",
 // "Stubborn") that, like an editor with unsaved work, stays open at the first
 // WM_DELETE_WINDOW and closes at the second. Writes what happens to LOGFILE.
-// usage: tendril-test-window [--no-window] LOGFILE
+// usage: tendril-test-window LOGFILE
 #include <xcb/xcb.h>
 
 #include <csignal>
@@ -19,13 +19,11 @@ static void note(const char *text)
         _exit(3);
 }
 
-int main(int argc, char **argv)
+int main(int, char **argv)
 {
-    logFile = open(argv[argc - 1], O_WRONLY | O_CREAT | O_APPEND, 0600);
+    logFile = open(argv[1], O_WRONLY | O_CREAT | O_APPEND, 0600);
     signal(SIGTERM, [](int) { note("term\n"); _exit(0); });
     alarm(60); // never outlive a crashed test for long
-    while (argc > 2 && !strcmp(argv[1], "--no-window"))
-        pause();
 
     xcb_connection_t *c = xcb_connect(nullptr, nullptr);
     const auto atom = [c](const char *name) {

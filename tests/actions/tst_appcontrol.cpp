@@ -1,10 +1,10 @@
 // App control against real processes started from test bundles in a
-// temporary home.
-#include "TestBundles.h"
-
+// temporary home; quick actions, volume and the minimise script against a
+// recording script host.
 #include "platform/LinuxApplicationServices.h"
 #include "server/AppControl.h"
 #include "server/QuickActions.h"
+#include "tests/catalogue/CatalogueFixtures.h"
 #include "tests/server/FakePlatform.h"
 
 #include <QElapsedTimer>
@@ -38,6 +38,14 @@ private:
     }
 };
 
+QString minimizeScript(const QString &quotedName)
+{
+    return "tell application \"System Events\"\n    tell process \"" + quotedName + "\"\n"
+           "        set winList to every window\n        repeat with w in winList\n            try\n"
+           "                set value of attribute \"AXMinimized\" of w to true\n            end try\n"
+           "        end repeat\n    end tell\nend tell";
+}
+
 constexpr int kProcessWaitMs = 20000; // processes start and end slowly on a loaded machine
 
 } // namespace
@@ -50,7 +58,26 @@ class AppControlTest : public QObject {
     RecordingScripts scripts;
     RecordedLog log;
     QuickActions quick{scripts, log.sink()};
+    FakeApplications apps;
 
+    QStringList minimize(const QString &bundleID)
+    {
+        scripts.reset();
+        AppControl(apps, quick, log.sink()).minimizeWindows(bundleID);
+        return scripts.ran();
+    }
+
+    // NAME.app whose run script runs `script`, then idles for a minute at most
+    // (a crashed test leaves nothing behind long); no script when null.
+    void writeBundle(const QString &name, const char *id, QVariantMap info = {}, const char *script = "")
+    {
+        info.insert({{"CFBundleIdentifier", id}, {"CFBundleExecutable", "run"}});
+        QFile run(makeBundle(applications, name + ".app", info) + "/Contents/MacOS/run");
+        if (script && QDir().mkpath(QFileInfo(run).path()) && run.open(QIODevice::WriteOnly)) {
+            run.write(QByteArray("#!/bin/sh\n") + script + "\ni=0\nwhile [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done\n");
+            run.setPermissions(run.permissions() | QFile::ExeOwner);
+        }
+    }
     QList<RunningApplication> ours(const QString &identifier = {})
     {
         QList<RunningApplication> found = LinuxApplicationServices().runningApplications();
@@ -59,7 +86,6 @@ class AppControlTest : public QObject {
         });
         return found;
     }
-
     // Starts NAME.app's executable `count` times; returns the pids in order.
     QList<qint64> start(const QString &name, int count = 1)
     {
@@ -74,24 +100,20 @@ private slots:
     void initTestCase()
     {
         qputenv("HOME", home.path().toUtf8());
-        writeTestBundle(applications, "Notes", {{"CFBundleIdentifier", "com.example.notes"},
-                                                {"CFBundleDisplayName", "Notes Display"}, {"CFBundleName", "NotesName"}});
-        writeTestBundle(applications, "Plain", {{"CFBundleIdentifier", "com.example.plain"}, {"CFBundleName", "Plain Name"}});
-        writeTestBundle(applications, "Bare", {{"CFBundleIdentifier", "com.example.bare"}});
-        writeTestBundle(applications, "Broken", {{"CFBundleIdentifier", "com.example.broken"}}, nullptr);
-        writeTestBundle(applications, "Polite", {{"CFBundleIdentifier", "com.example.polite"}},
-                        "trap 'echo TERM > \"$HOME/polite-signal\"; exit 0' TERM");
+        writeBundle("Notes", "com.example.notes", {{"CFBundleDisplayName", "Notes Display"}, {"CFBundleName", "NotesName"}});
+        writeBundle("Plain", "com.example.plain", {{"CFBundleName", "Plain Name"}});
+        writeBundle("Bare", "com.example.bare");
+        writeBundle("Broken", "com.example.broken", {}, nullptr);
+        writeBundle("Polite", "com.example.polite", {}, "trap 'echo TERM > \"$HOME/polite-signal\"; exit 0' TERM");
         // Sub-folders of a root are not searched, nor entries without ".app".
         makeBundle(applications + "/Utilities", "Deep.app", {{"CFBundleIdentifier", "com.example.deep"}});
         makeBundle(applications, "Odd.APP", {{"CFBundleIdentifier", "com.example.odd"}});
     }
-
     void init()
     {
         scripts.reset();
         log.written.clear();
     }
-
     // Whatever a case started is gone before the next begins.
     void cleanup()
     {
@@ -100,63 +122,50 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ours().isEmpty(), kProcessWaitMs);
     }
 
-    // Only processes run from bundles, in pid order, named as the bundle says.
-    void listsProcessesRunningFromBundles()
-    {
-        const qint64 notes = start("Notes").first(), plain = start("Plain").first(), bare = start("Bare").first();
-        QProcess outsider;
-        outsider.start("sleep", {"5"});
-        QVERIFY(outsider.waitForStarted());
-        QTRY_COMPARE_WITH_TIMEOUT(ours().size(), 3, kProcessWaitMs);
-        const QList<RunningApplication> all = LinuxApplicationServices().runningApplications();
-        QVERIFY(std::none_of(all.begin(), all.end(), [&](auto &a) { return a.processIdentifier == outsider.processId(); }));
-        const QMap<qint64, QString> expected{{notes, "com.example.notes Notes Display /Notes.app"},
-                                             {plain, "com.example.plain Plain Name /Plain.app"}, {bare, "com.example.bare Bare /Bare.app"}};
-        QStringList seen, want;
-        for (const RunningApplication &app : ours())
-            seen.append(QString("%1 %2 %3 %4").arg(app.processIdentifier).arg(*app.bundleIdentifier, *app.localizedName,
-                                                                               app.bundlePath.mid(applications.size())));
-        for (auto it = expected.begin(); it != expected.end(); ++it)
-            want.append(QString::number(it.key()) + " " + it.value());
-        QCOMPARE(seen, want);
-        QCOMPARE(LinuxApplicationServices().ownBundleIdentifier(), std::nullopt);
-        outsider.kill();
-        outsider.waitForFinished();
-    }
-
-    // A launch starts one instance and activates nothing by hand; asked again,
-    // this program comes forward, then the app's instances in pid order after
-    // the delay. Hide and minimise reach every instance.
-    void launchActivateHideAndMinimise()
+    // A launch starts one instance and activates nothing by hand. Only
+    // processes run from bundles are listed, in pid order, named as the bundle
+    // says. Asked again, this program comes forward, then the app's instances
+    // in pid order after the delay. Hide and minimise reach every instance.
+    void launchListActivateHideAndMinimise()
     {
         RecordingApplicationServices services;
         AppControl control(services, quick, log.sink());
-        QCOMPARE(services.urlForApplication("com.example.notes"), applications + "/Notes.app");
         control.launchOrActivate("com.example.notes");
         QTRY_COMPARE_WITH_TIMEOUT(ours("com.example.notes").size(), 1, kProcessWaitMs);
         QVERIFY(services.calls.isEmpty());
 
         const QList<qint64> pids = start("Plain", 2);
-        QTRY_COMPARE_WITH_TIMEOUT(ours("com.example.plain").size(), 2, kProcessWaitMs);
+        const qint64 notes = ours().first().processIdentifier, bare = start("Bare").first();
+        QProcess outsider;
+        outsider.start("sleep", {"5"});
+        QVERIFY(outsider.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(ours().size(), 4, kProcessWaitMs);
+        const QMap<qint64, QString> expected{{notes, "com.example.notes Notes Display /Notes.app"}, {bare, "com.example.bare Bare /Bare.app"},
+                                             {pids[0], "com.example.plain Plain Name /Plain.app"}, {pids[1], "com.example.plain Plain Name /Plain.app"}};
+        QStringList seen, want;
+        for (const RunningApplication &app : services.runningApplications())
+            if (app.bundlePath.startsWith(home.path()) || app.processIdentifier == outsider.processId())
+                seen << QString("%1 %2 %3 %4").arg(app.processIdentifier).arg(app.bundleIdentifier.value_or("-"),
+                                                                            app.localizedName.value_or("-"), app.bundlePath.mid(applications.size()));
+        for (auto [pid, text] : expected.asKeyValueRange())
+            want << QString::number(pid) + " " + text;
+        QCOMPARE(seen, want);
+        QCOMPARE(services.ownBundleIdentifier(), std::nullopt);
+
         control.launchOrActivate("com.example.plain");
         QCOMPARE(services.calls, QStringList{"activateSelf"});
         QTRY_COMPARE(services.calls.size(), 5);
         QCOMPARE(services.calls, QStringList({"activateSelf", QString("unhide %1").arg(pids[0]), QString("activate %1").arg(pids[0]),
                                               QString("unhide %1").arg(pids[1]), QString("activate %1").arg(pids[1])}));
         QVERIFY(services.callTimesMs.at(1) - services.callTimesMs.at(0) >= AppControl::activationDelayMs);
-        QCOMPARE(ours("com.example.plain").size(), 2);
-        QCOMPARE(ours("com.example.notes").size(), 1);
+        QCOMPARE(ours().size(), 4);
 
         services.calls.clear();
         control.hideApp("com.example.plain");
-        QCOMPARE(services.calls, QStringList({QString("hide %1").arg(pids[0]), QString("hide %1").arg(pids[1])}));
-        // Drag-and-drop mode brings only this program forward.
-        services.calls.clear();
         control.dragDropMode(false);
-        control.dragDropMode(true);
-        QCOMPARE(services.calls, QStringList{"activateSelf"});
-        // Minimising names the running process; an app not running gets no script.
-        control.minimizeWindows("com.example.bare");
+        control.dragDropMode(true); // brings only this program forward
+        QCOMPARE(services.calls, QStringList({QString("hide %1").arg(pids[0]), QString("hide %1").arg(pids[1]), "activateSelf"}));
+        // Minimising names the running process.
         control.minimizeWindows("com.example.notes");
         QCOMPARE(scripts.ran(), QStringList{Scripts::minimizeWindows("Notes Display")});
         QVERIFY(log.lines().isEmpty());
@@ -184,16 +193,90 @@ private slots:
     {
         LinuxApplicationServices services;
         AppControl control(services, quick, log.sink());
-        for (const char *unknown : {"com.example.unknown", "com.example.Plain", "com.example.deep", "com.example.odd"}) {
-            log.written.clear();
+        for (const char *unknown : {"com.example.unknown", "com.example.Plain", "com.example.deep", "com.example.odd"})
             control.launchOrActivate(unknown);
-            QCOMPARE(log.lines(), QStringList{QString("[Launch] Cannot find: ") + unknown});
-        }
-        log.written.clear();
         control.launchOrActivate("com.example.broken");
-        QTRY_COMPARE(log.lines().size(), 1);
-        QVERIFY2(log.lines().first().startsWith("[Launch] com.example.broken: "), qPrintable(log.lines().first()));
+        QTRY_COMPARE(log.lines().size(), 5);
+        QCOMPARE(log.lines().mid(0, 4), QStringList({"[Launch] Cannot find: com.example.unknown", "[Launch] Cannot find: com.example.Plain",
+                                                    "[Launch] Cannot find: com.example.deep", "[Launch] Cannot find: com.example.odd"}));
+        QVERIFY2(log.lines().last().startsWith("[Launch] com.example.broken: "), qPrintable(log.lines().last()));
         QCOMPARE(ours("com.example.broken").size(), 0);
+    }
+
+    // Exact texts, the same each time; the volume clamped and truncated.
+    void scriptTextsAreExact()
+    {
+        const QList<std::pair<void (QuickActions::*)() const, QString>> cases = {
+            {&QuickActions::lockScreen, "tell application \"System Events\" to keystroke \"q\" using {control down, command down}"},
+            {&QuickActions::emptyTrash, "tell application \"Finder\" to empty trash"},
+            {&QuickActions::toggleDarkMode, "tell application \"System Events\" to tell appearance preferences "
+                                            "to set dark mode to not dark mode"},
+            {&QuickActions::showDesktop, "tell application \"System Events\" to key code 103"},
+            {&QuickActions::missionControl, "tell application \"System Events\" to key code 160"}};
+        QStringList expected;
+        for (const auto &[action, script] : cases) {
+            (quick.*action)();
+            (quick.*action)();
+            expected << script << script;
+        }
+        for (const auto &[delta, level] : QList<std::pair<float, int>>{{0.5f, 50}, {0.995f, 99}, {1.2f, 100}, {-0.1f, 0}}) {
+            quick.setOutputVolume(delta);
+            expected << QString("set volume output volume %1").arg(level);
+        }
+        QStringList ran = scripts.ran(); // pool threads: in any order
+        ran.sort();
+        expected.sort();
+        QCOMPARE(ran, expected);
+        QVERIFY(log.lines().isEmpty());
+        // The Linux host reads the level back from the script, and only from it.
+        for (int level : {0, 7, 100})
+            QCOMPARE(Scripts::outputVolumeLevel(Scripts::outputVolume(level)), level);
+        for (const char *other : {"set volume output volume ", "set volume output volume 101", "set volume output volume 050",
+                                  "set volume output volume -1", "set volume output volume 5 "})
+            QCOMPARE(Scripts::outputVolumeLevel(other), std::nullopt);
+    }
+
+    void eachFailureLogsOneTaggedLine()
+    {
+        scripts.error = "the desktop refused";
+        quick.lockScreen();
+        quick.setOutputVolume(0.5f);
+        QCOMPARE(scripts.ran().size(), 2);
+        apps.running = {{10, "com.example.notes", "Notes", {}}};
+        scripts.error = "no windows to minimise";
+        AppControl(apps, quick, log.sink()).minimizeWindows("com.example.notes");
+        scripts.ran();
+        QCOMPARE(log.lines(), QStringList({"[AppleScript] the desktop refused", "[AppleScript] the desktop refused",
+                                           "[Minimize] no windows to minimise"}));
+    }
+
+    // A host that blocks until released: the caller must come back first.
+    void scriptsRunOffTheCallingThread()
+    {
+        struct BlockingHost : ScriptHost {
+            QSemaphore release;
+            std::optional<QString> run(const QString &) override { release.acquire(); return std::nullopt; }
+        } blocking;
+        QuickActions(blocking, log.sink()).emptyTrash();
+        blocking.release.release();
+        QThreadPool::globalInstance()->waitForDone();
+    }
+
+    void minimiseNamesTheFirstInstanceOfExactlyThatIdentifier()
+    {
+        apps.running = {{9, std::nullopt, "No Identifier", {}}, {10, "com.example.other", "Other", {}},
+                        {11, "com.example.notes", "Notes", {}}, {12, "com.example.notes", "Notes Two", {}},
+                        {13, "com.example.nameless", std::nullopt, {}}, {14, "com.example.q", "Say \"Hi\" \\ Bye", {}}};
+        QCOMPARE(minimize("com.example.notes"), QStringList{minimizeScript("Notes")});
+        QCOMPARE(minimize("com.example.nameless"), QStringList{minimizeScript("com.example.nameless")});
+        const QStringList quoted = minimize("com.example.q");
+        QCOMPARE(quoted, QStringList{minimizeScript("Say \\\"Hi\\\" \\\\ Bye")});
+        QCOMPARE(Scripts::minimizedProcessName(quoted.first()), QString("Say \"Hi\" \\ Bye"));
+        QVERIFY(minimize("com.example.Notes").isEmpty());
+        QVERIFY(log.lines().isEmpty());
+        QCOMPARE(Scripts::minimizedProcessName(Scripts::emptyTrash), std::nullopt);
+        // An unescaped quote would have ended the name early.
+        QCOMPARE(Scripts::minimizedProcessName(minimizeScript("A\" & \"B")), std::nullopt);
     }
 };
 

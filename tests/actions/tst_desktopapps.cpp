@@ -1,15 +1,143 @@
-// Applications started from desktop entries, as real processes on the test's
-// X display with the test's window manager: launched, seen running and in
-// front, hidden, activated and asked to quit.
-#include "TestWindowManager.h"
-
+// Applications on the test's X display with the test's window manager:
+// launched from desktop entries, seen running and in front, hidden, shown,
+// activated and asked to quit (window-less ones get SIGTERM: see the weston
+// run in tests/e2e); and the scripts that ask the window manager.
 #include "platform/LinuxApplicationServices.h"
+#include "platform/LinuxScriptHost.h"
+#include "tests/server/FakePlatform.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <xcb/xcb.h>
+
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+// Just enough of a window manager for tests on a bare X server: it owns the
+// root's substructure redirect, advertises the hints it is given, lists
+// client windows, and records the requests sent to it.
+class TestWindowManager {
+public:
+    struct Request {
+        QString type;
+        std::uint32_t window, data0;
+        friend bool operator==(const Request &, const Request &) = default;
+        friend char *toString(const Request &r) { return QTest::toString(QStringLiteral("%1 %2 %3").arg(r.type).arg(r.window).arg(r.data0)); }
+    };
+
+    explicit TestWindowManager(const QList<const char *> &supported) : c(xcb_connect(nullptr, nullptr))
+    {
+        if (xcb_connection_has_error(c))
+            return;
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        // The previous test's manager may not be gone yet: the server drops a
+        // closed connection in its own time.
+        const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
+        for (int tries = 0; !m_ready && tries < 150; ++tries) {
+            xcb_generic_error_t *error = xcb_request_check(c, xcb_change_window_attributes_checked(c, m_root, XCB_CW_EVENT_MASK, &mask));
+            m_ready = !error;
+            std::free(error);
+            if (!m_ready)
+                QThread::msleep(20);
+        }
+        QList<std::uint32_t> atoms;
+        std::transform(supported.begin(), supported.end(), std::back_inserter(atoms), [this](const char *name) { return atom(name); });
+        setList("_NET_SUPPORTED", XCB_ATOM_ATOM, atoms);
+    }
+    ~TestWindowManager()
+    {
+        for (const char *property : {"_NET_SUPPORTED", "_NET_CLIENT_LIST", "_NET_ACTIVE_WINDOW"})
+            xcb_delete_property(c, m_root, atom(property));
+        for (std::uint32_t window : m_created)
+            xcb_destroy_window(c, window);
+        xcb_disconnect(c);
+    }
+
+    bool isReady() const { return m_ready; }
+    std::uint32_t root() const { return m_root; }
+
+    // A managed window of its own, marked as belonging to `pid`.
+    std::uint32_t addClient(qint64 pid)
+    {
+        const std::uint32_t window = xcb_generate_id(c), value = std::uint32_t(pid);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, m_root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &value);
+        m_created.append(window);
+        manage(window);
+        return window;
+    }
+    void manage(std::uint32_t window)
+    {
+        m_clients.append(window);
+        setList("_NET_CLIENT_LIST", XCB_ATOM_WINDOW, m_clients);
+    }
+    void setActive(std::uint32_t window) { setList("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, {window}); }
+
+    // What a window manager does on _NET_CLOSE_WINDOW: asks the client.
+    void deliverDelete(std::uint32_t window)
+    {
+        xcb_client_message_event_t event{.response_type = XCB_CLIENT_MESSAGE, .format = 32, .sequence = 0, .window = window, .type = atom("WM_PROTOCOLS"), .data = {}};
+        event.data.data32[0] = atom("WM_DELETE_WINDOW");
+        xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+        xcb_flush(c);
+    }
+
+    // The requests that arrived: waits up to three seconds for `expected`,
+    // then a little longer for any surplus.
+    QList<Request> requests(int expected)
+    {
+        QList<Request> received;
+        QElapsedTimer clock;
+        clock.start();
+        for (qint64 until = 3000; clock.elapsed() < until;) {
+            if (received.size() >= expected && until == 3000)
+                until = clock.elapsed() + 100;
+            xcb_generic_event_t *event = xcb_poll_for_event(c);
+            if (!event) {
+                QThread::msleep(10);
+                continue;
+            }
+            const auto *message = reinterpret_cast<xcb_client_message_event_t *>(event);
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE)
+                received.append({atomName(message->type), message->window, message->data.data32[0]});
+            else if ((event->response_type & 0x7f) == XCB_MAP_REQUEST)
+                received.append({"map", reinterpret_cast<xcb_map_request_event_t *>(event)->window, 0});
+            std::free(event);
+        }
+        return received;
+    }
+
+private:
+    std::uint32_t atom(const char *name)
+    {
+        auto *reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name), nullptr);
+        const std::uint32_t result = reply ? reply->atom : 0;
+        std::free(reply);
+        return result;
+    }
+    QString atomName(std::uint32_t value)
+    {
+        auto *reply = xcb_get_atom_name_reply(c, xcb_get_atom_name(c, value), nullptr);
+        const QString name = reply ? QString::fromLatin1(xcb_get_atom_name_name(reply), xcb_get_atom_name_name_length(reply)) : QString();
+        std::free(reply);
+        return name;
+    }
+    void setList(const char *property, std::uint32_t type, const QList<std::uint32_t> &values)
+    {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_root, atom(property), type, 32, std::uint32_t(values.size()), values.constData());
+        xcb_flush(c);
+    }
+
+    xcb_connection_t *c;
+    std::uint32_t m_root = 0;
+    bool m_ready = false;
+    QList<std::uint32_t> m_clients, m_created;
+};
 
 using Request = TestWindowManager::Request;
 
@@ -23,6 +151,12 @@ class DesktopAppsTest : public QObject {
     {
         QFile file(home.filePath(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The stand-in's window, once it has written it to its log.
+    std::uint32_t windowOf(const QString &log)
+    {
+        [&] { QTRY_VERIFY(readLog(log).startsWith("window ")); }();
+        return readLog(log).mid(7).trimmed().toUInt();
     }
     // A copy of the stand-in application, so that each entry has its own program.
     QString program(const QString &name)
@@ -40,9 +174,9 @@ class DesktopAppsTest : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(("[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + exec + "\n").toUtf8());
     }
-    std::optional<RunningApplication> running(LinuxApplicationServices &services, const QString &id)
+    std::optional<RunningApplication> running(const QString &id)
     {
-        for (const RunningApplication &app : services.runningApplications())
+        for (const RunningApplication &app : LinuxApplicationServices().runningApplications())
             if (app.bundleIdentifier == id) {
                 started.append(app.processIdentifier);
                 return app;
@@ -53,11 +187,11 @@ class DesktopAppsTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(home.isValid());
         qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
         qputenv("XDG_DATA_DIRS", home.filePath("none").toUtf8());
+        // No bus: the real session must not be shown its desktop.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
         writeEntry("org.example.Stubborn", "Stubborn Editor", program("stubborn") + " " + home.filePath("stubborn.log"));
-        writeEntry("org.example.Quiet", "Quiet", program("quiet") + " --no-window " + home.filePath("quiet.log"));
     }
     void cleanupTestCase()
     {
@@ -75,30 +209,31 @@ private slots:
         std::optional<QString> error = "no answer";
         services.openApplication(*entry, [&](std::optional<QString> e) { error = e; });
         QCOMPARE(error, std::nullopt);
-
-        QTRY_VERIFY(readLog("stubborn.log").startsWith("window "));
-        const std::uint32_t window = readLog("stubborn.log").mid(7).trimmed().toUInt();
+        QTRY_VERIFY(running("org.example.Stubborn"));
+        const std::optional<RunningApplication> app = running("org.example.Stubborn");
+        QCOMPARE(app->localizedName, "Stubborn Editor");
+        const std::uint32_t window = windowOf("stubborn.log");
         QCOMPARE(wm.requests(1), QList<Request>({{"map", window, 0}}));
+        QCOMPARE(services.frontmostApplication(), std::nullopt);
         wm.manage(window);
         wm.setActive(window);
-        QTRY_VERIFY(running(services, "org.example.Stubborn"));
-        const RunningApplication app = *running(services, "org.example.Stubborn");
-        QCOMPARE(app.localizedName, "Stubborn Editor");
-        QTRY_COMPARE(services.frontmostApplication(), app);
+        QTRY_COMPARE(services.frontmostApplication(), app); // the property changes asynchronously
+        wm.setActive(wm.addClient(::getpid())); // a window, but not an application's
+        QTRY_COMPARE(services.frontmostApplication(), std::nullopt);
 
-        services.hide(app);
-        services.activate(app);
-        services.terminate(app);
-        QCOMPARE(wm.requests(3), QList<Request>({{"WM_CHANGE_STATE", window, 3}, {"_NET_ACTIVE_WINDOW", window, 2},
-                                                 {"_NET_CLOSE_WINDOW", window, 0}}));
+        services.hide(*app);
+        services.unhide(*app);
+        services.activate(*app);
+        services.terminate(*app);
+        QCOMPARE(wm.requests(4), QList<Request>({{"WM_CHANGE_STATE", window, 3}, {"map", window, 0},
+                                                 {"_NET_ACTIVE_WINDOW", window, 2}, {"_NET_CLOSE_WINDOW", window, 0}}));
         // The window manager asks the window; the application stays to ask its user.
         wm.deliverDelete(window);
         QTRY_COMPARE(readLog("stubborn.log"), "window " + QByteArray::number(window) + "\ndelete\n");
         QTest::qWait(300);
-        QCOMPARE(::kill(pid_t(app.processIdentifier), 0), 0);
-        QVERIFY(!readLog("stubborn.log").contains("term"));
+        QVERIFY(running("org.example.Stubborn"));
         wm.deliverDelete(window); // the user agreed
-        QTRY_VERIFY(!running(services, "org.example.Stubborn"));
+        QTRY_VERIFY(!running("org.example.Stubborn"));
     }
 
     void windowClassNamesAProgramNoEntryRuns()
@@ -108,23 +243,30 @@ private slots:
         qint64 pid = 0;
         QVERIFY(QProcess::startDetached(program("anonymous"), {home.filePath("anonymous.log")}, {}, &pid));
         started.append(pid);
-        QTRY_VERIFY(readLog("anonymous.log").startsWith("window "));
-        LinuxApplicationServices services;
-        QVERIFY(!running(services, "org.example.Stubborn"));
-        wm.manage(readLog("anonymous.log").mid(7).trimmed().toUInt()); // WM_CLASS "Stubborn"
-        QTRY_COMPARE(running(services, "org.example.Stubborn").value_or(RunningApplication()).processIdentifier, pid);
+        const std::uint32_t window = windowOf("anonymous.log");
+        QVERIFY(!running("org.example.Stubborn"));
+        wm.manage(window); // WM_CLASS "Stubborn"
+        QTRY_COMPARE(running("org.example.Stubborn").value_or(RunningApplication()).processIdentifier, pid);
     }
 
-    void windowlessApplicationGetsSigterm()
+    // Show desktop needs the hint; minimising hides each named application.
+    void showDesktopAndMinimiseAskTheWindowManager()
     {
-        LinuxApplicationServices services;
-        std::optional<QString> error = "no answer";
-        services.openApplication(*services.urlForApplication("org.example.Quiet"), [&](auto e) { error = e; });
-        QCOMPARE(error, std::nullopt);
-        QTRY_VERIFY(running(services, "org.example.Quiet"));
-        services.terminate(*running(services, "org.example.Quiet"));
-        QTRY_COMPARE(readLog("quiet.log"), QByteArray("term\n"));
-        QTRY_VERIFY(!running(services, "org.example.Quiet"));
+        FakeApplications apps;
+        LinuxScriptHost host(apps);
+        {
+            TestWindowManager wm({"_NET_ACTIVE_WINDOW"});
+            QVERIFY(wm.isReady());
+            QVERIFY(host.run(Scripts::showDesktop).value_or("").contains("window manager"));
+        }
+        TestWindowManager wm({"_NET_SHOWING_DESKTOP", "_NET_CLIENT_LIST"});
+        QVERIFY(wm.isReady());
+        QCOMPARE(host.run(Scripts::showDesktop), std::nullopt);
+        QCOMPARE(wm.requests(1), QList<Request>({{"_NET_SHOWING_DESKTOP", wm.root(), 1}}));
+        apps.running = {{4242, "com.example.notes", "Say \"Hi\"", {}}};
+        QCOMPARE(host.run(Scripts::minimizeWindows("Say \"Hi\"")), std::nullopt);
+        QCOMPARE(apps.calls, QStringList{"hide 4242"});
+        QVERIFY(host.run(Scripts::minimizeWindows("Other")).value_or("").contains("\"Other\""));
     }
 };
 
