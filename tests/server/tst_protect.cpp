@@ -107,17 +107,16 @@ private slots:
         QVERIFY(second->received.empty());
         QCOMPARE(server->serverState(), ServerState::paired);
 
-        if (answer == "allow") {
+        if (answer == "allow")
             server->approvals()->allow("127.0.0.2");
-        } else if (answer == "deny") {
+        else if (answer == "deny")
             server->approvals()->deny("127.0.0.2");
-        } else if (answer == "leave") {
+        else if (answer == "leave")
             second->socket.disconnectFromHost();
-        } else if (answer == "notification") {
+        else if (answer == "notification")
             QDBusConnection::sessionBus().send(QDBusMessage::createSignal(
                 "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked")
                 << 7u << QStringLiteral("allow"));
-        }
         QTRY_VERIFY(server->approvals()->pendingPhones().isEmpty());
         const bool allowed = answer == "allow" || answer == "notification";
         if (allowed) {
