@@ -229,6 +229,8 @@ int main(int argc, char **argv)
     if (bus.address.isEmpty())
         qFatal("dbus-daemon did not start");
     qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address.toUtf8());
+    // dconf's own link to that bus would end the process with SIGTERM once it goes.
+    qputenv("GSETTINGS_BACKEND", "memory");
     QCoreApplication app(argc, argv);
     ProtectTest test;
     return QTest::qExec(&test, argc, argv);
