@@ -1,5 +1,7 @@
 // Feeds arbitrary bytes, in pieces, through frame cutting and message
 // decoding, and checks the cutter against the literal one-byte-at-a-time rules.
+// Every body either fails with a reason or gives a message that survives
+// another trip.
 #include "protocol/MessageCodec.h"
 #include "transport/FrameBuffer.h"
 
@@ -54,7 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         literal.bytes.append(bytes + offset, n);
         while (auto body = buffer.nextFrame()) {
             cut.append(body->toByteArray());
-            decodeMessage(*body);
+            DecodingError error;
+            if (const auto message = decodeMessage(*body, &error)) {
+                const auto again = encodeMessage(*message);
+                if (!again || !decodeMessage(*again))
+                    std::abort();
+            } else if (error.description.isEmpty()) {
+                std::abort();
+            }
         }
         expected += literal.drain();
         if (buffer.pending() != QByteArrayView(literal.bytes))

@@ -56,36 +56,16 @@ struct RecordingScripts : ScriptHost {
         return error;
     }
     // Every script started so far, once the pool has run them all.
-    QStringList ran()
-    {
-        QThreadPool::globalInstance()->waitForDone();
-        QMutexLocker lock(&mutex);
-        return sources;
-    }
-    void reset()
-    {
-        QMutexLocker lock(&mutex);
-        sources.clear();
-        error.reset();
-    }
+    QStringList ran() { QThreadPool::globalInstance()->waitForDone(); QMutexLocker lock(&mutex); return sources; }
+    void reset() { QMutexLocker lock(&mutex); sources.clear(); error.reset(); }
 };
 
 // Collects log lines from any thread.
 struct RecordedLog {
     QMutex mutex;
     QStringList written;
-    ActionLog sink()
-    {
-        return ActionLog([this](const QString &line) {
-            QMutexLocker lock(&mutex);
-            written.append(line);
-        });
-    }
-    QStringList lines()
-    {
-        QMutexLocker lock(&mutex);
-        return written;
-    }
+    ActionLog sink() { return ActionLog([this](const QString &l) { QMutexLocker lock(&mutex); written.append(l); }); }
+    QStringList lines() { QMutexLocker lock(&mutex); return written; }
 };
 
 struct MemoryPasteboard : Pasteboard {

@@ -4,53 +4,38 @@
 # loopback interface, and stops what it started.
 set -uo pipefail
 probe=$1
-skip=77
-work=$(mktemp -d)
-started_dbus=
-started_avahi=
-probe_pid=
-# What this test started, for a later run to stop if this one is killed
-# (ctest's time-out gives no chance to clean up).
+# What this test started ("kind pid"), for a later run to stop if this one is
+# killed (ctest's time-out gives no chance to clean up).
 leftovers=/run/tendril-avahi-test.pids
-
+work=
 cleanup() {
-    [[ -n "$probe_pid" ]] && kill "$probe_pid" 2>/dev/null
-    [[ -n "$started_avahi" ]] && avahi-daemon -k 2>/dev/null
-    if [[ -n "$started_dbus" && -f /run/dbus/pid ]]; then
-        kill "$(cat /run/dbus/pid)" 2>/dev/null
-        rm -f /run/dbus/pid /run/dbus/system_bus_socket
+    if [[ -f "$leftovers" ]]; then
+        while read -r kind pid; do
+            kill "$pid" 2>/dev/null
+            [[ "$kind" == dbus ]] && rm -f /run/dbus/pid /run/dbus/system_bus_socket
+            [[ "$kind" == avahi ]] && rm -f /run/avahi-daemon/pid
+        done < "$leftovers"
+        sleep 0.5
     fi
     rm -rf "$work" "$leftovers"
 }
 
-stop_leftovers() {
-    [[ -f "$leftovers" ]] || return 0
-    local kind pid
-    while read -r kind pid; do
-        kill "$pid" 2>/dev/null
-        [[ "$kind" == dbus ]] && rm -f /run/dbus/pid /run/dbus/system_bus_socket
-        [[ "$kind" == avahi ]] && rm -f /run/avahi-daemon/pid
-    done < "$leftovers"
-    rm -f "$leftovers"
-    sleep 0.5
-}
-trap cleanup EXIT
-
 if [[ $(id -u) -ne 0 ]] || ! command -v avahi-daemon >/dev/null || ! command -v dbus-daemon >/dev/null; then
     echo "SKIP: needs root, dbus-daemon and avahi-daemon"
-    exit $skip
+    exit 77
 fi
-stop_leftovers
+cleanup
+trap cleanup EXIT
 if avahi-daemon --check 2>/dev/null; then
     echo "SKIP: an Avahi daemon of the machine's own is running; not touching it"
-    exit $skip
+    exit 77
 fi
+work=$(mktemp -d)
 
 if ! dbus-send --system --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId >/dev/null 2>&1; then
     mkdir -p /run/dbus
     rm -f /run/dbus/pid
     dbus-daemon --system --fork || { echo "FAIL: cannot start the system bus"; exit 1; }
-    started_dbus=1
     echo "dbus $(cat /run/dbus/pid)" >> "$leftovers"
 fi
 
@@ -77,43 +62,32 @@ enable-reflector=no
 CONF
 start_avahi() {
     avahi-daemon -D --no-drop-root --no-rlimits -f "$work/avahi.conf" || { echo "FAIL: cannot start avahi-daemon"; exit 1; }
-    started_avahi=1
     for _ in $(seq 50); do avahi-daemon --check 2>/dev/null && break; sleep 0.1; done
     [[ -f /run/avahi-daemon/pid ]] && echo "avahi $(cat /run/avahi-daemon/pid)" >> "$leftovers"
 }
 
 # The server starts before the daemon: it must register once the daemon is up.
 QT_QPA_PLATFORM=offscreen "$probe" > "$work/probe.out" 2>&1 &
-probe_pid=$!
-echo "probe $probe_pid" >> "$leftovers"
+echo "probe $!" >> "$leftovers"
 for _ in $(seq 100); do grep -q '^listening' "$work/probe.out" && break; sleep 0.1; done
 name=$(awk -F'\t' '/^listening/ {print $2}' "$work/probe.out")
 [[ -n "$name" ]] || { echo "FAIL: the server did not start listening"; cat "$work/probe.out"; exit 1; }
+# avahi-browse escapes names: decimal \NNN for unusual bytes, backslash before . and \.
+expected="$(printf '%s' "$name" | sed -e 's/\\/\\\\/g' -e 's/\./\\./g' -e 's/ /\\032/g');127.0.0.1;57432"
 start_avahi
 
 check_visible() {
-found=
-local deadline=$((SECONDS + 25))
-while ((SECONDS < deadline)); do
-    # Resolving can hang on entries that vanish; never wait long for one browse.
-    timeout 5 avahi-browse -rtp _tendril._tcp > "$work/browse.out" 2>/dev/null
-    # =;lo;IPv4;NAME;_tendril._tcp;local;HOST;ADDRESS;PORT;TXT
-    # Only our server's entry: others on this machine may advertise the type too.
-    found=$(awk -F';' '$1 == "=" && $5 == "_tendril._tcp" && $6 == "local" && $9 == "57432" {print $4 ";" $8 ";" $9}' "$work/browse.out" | head -n1)
-    [[ -n "$found" ]] && break
-    sleep 0.5
-done
-[[ -n "$found" ]] || { echo "FAIL ($1): _tendril._tcp not visible"; cat "$work/browse.out"; return 1; }
-
-# avahi-browse escapes names: decimal \NNN for unusual bytes, backslash before . and \.
-expected=$(printf '%s' "$name" | sed -e 's/\\/\\\\/g' -e 's/\./\\./g' -e 's/ /\\032/g')
-IFS=';' read -r seen_name seen_address seen_port <<< "$found"
-status=0
-[[ "$seen_name" == "$expected" ]] || { echo "FAIL: name '$seen_name', expected '$expected'"; status=1; }
-[[ "$seen_port" == "57432" ]] || { echo "FAIL: port $seen_port"; status=1; }
-[[ "$seen_address" == "127.0.0.1" ]] || { echo "FAIL: address $seen_address"; status=1; }
-[[ $status -eq 0 ]] && echo "PASS ($1): '$name' advertised as _tendril._tcp in local. on port 57432 at 127.0.0.1"
-return $status
+    local found= deadline=$((SECONDS + 25))
+    while [[ -z "$found" ]] && ((SECONDS < deadline)); do
+        # Resolving can hang on entries that vanish; never wait long for one browse.
+        timeout 5 avahi-browse -rtp _tendril._tcp > "$work/browse.out" 2>/dev/null
+        # =;lo;IPv4;NAME;_tendril._tcp;local;HOST;ADDRESS;PORT;TXT
+        # Only our server's entry: others on this machine may advertise the type too.
+        found=$(awk -F';' '$1 == "=" && $5 == "_tendril._tcp" && $6 == "local" && $9 == "57432" {print $4 ";" $8 ";" $9}' "$work/browse.out" | head -n1)
+        [[ -n "$found" ]] || sleep 0.5
+    done
+    [[ "$found" == "$expected" ]] || { echo "FAIL ($1): seen '$found', expected '$expected'"; cat "$work/browse.out"; return 1; }
+    echo "PASS ($1): '$name' advertised as _tendril._tcp in local. on port 57432 at 127.0.0.1"
 }
 
 check_visible "daemon started after the server" || exit 1

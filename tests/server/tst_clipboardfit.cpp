@@ -66,8 +66,7 @@ private slots:
     {
         QTest::addColumn<QImage>("image");
         QTest::addColumn<QString>("type");
-        const QImage small = noise(300, 200, QImage::Format_ARGB32);
-        QTest::newRow("alpha") << small << Pasteboard::typeTIFF;
+        QTest::newRow("alpha") << noise(300, 200, QImage::Format_ARGB32) << Pasteboard::typeTIFF;
         QTest::newRow("16 bits a channel") << noise(30, 20, QImage::Format_RGBA64) << Pasteboard::typeTIFF;
         QTest::newRow("over the limit")
             << noise(2400, 1600, QImage::Format_RGB32) << Pasteboard::typePNG;
