@@ -4,8 +4,8 @@ fail() { echo "FAIL: $*"; sed 's/^/  log: /' "$work"/*.log 2>/dev/null | tail -n
 wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" && return 0; sleep 0.1; done; "$@"; }
 running() { pgrep -f "$1" > /dev/null; }
 stopped() { ! running "$1"; }
-greeted() { "$phone" --listen 0.2 ping > "$work/hello.out" 2>/dev/null && grep -q macHello "$work/hello.out"; }
-# Waits for the program on the fixed port and reads the PIN from its greeting.
+greeted() { "$phone" ${port:+--port "$port"} --listen 0.2 ping > "$work/hello.out" 2>/dev/null && grep -q macHello "$work/hello.out"; }
+# Waits for the program on its port and reads the PIN from its greeting.
 read_pin() {
     wait_for 150 greeted
     pin=$(sed -n 's/.*"macHello":{"pin":"\([0-9]\{4\}\)".*/\1/p' "$work/hello.out" | head -n1)

@@ -15,6 +15,7 @@ mode=$1 desktop=$2 phone=$3
 command -v "$mode" > /dev/null || { echo "SKIP: $mode is not installed"; exit 77; }
 work=$(mktemp -d) pids=() user= as_user=()
 source "$(dirname "$0")/common.sh"
+port=$((20000 + RANDOM % 20000)) # not the protocol's port, which another program may hold
 chmod 755 "$work"
 cleanup() {
     kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null
@@ -60,7 +61,7 @@ wait_for 100 socket || fail "$mode made no Wayland socket"
 export WAYLAND_DISPLAY=$socket
 
 start "$work/desktop.log" WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software \
-    DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" PATH="$PATH" "$desktop"
+    DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" DBUS_SYSTEM_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" PATH="$PATH" "$desktop" --port "$port"
 read_pin
 send ping > "$work/reply.out" && grep -q pairingConfirmed "$work/reply.out" || fail "pairing"
 
@@ -91,7 +92,7 @@ if [[ $mode == weston ]]; then
     # No data-control here: with an X display beside it, the window goes there.
     if [[ -n "$x_display" && $(basename "$desktop") == tendril ]] && command -v xwininfo > /dev/null; then
         kill "${pids[-1]}" && wait "${pids[-1]}" 2>/dev/null # must not hold its bus name at the next start
-        DISPLAY=$x_display XDG_SESSION_TYPE=wayland QT_QUICK_BACKEND=software "$desktop" > "$work/desktop-x.log" 2>&1 &
+        DISPLAY=$x_display XDG_SESSION_TYPE=wayland QT_QUICK_BACKEND=software "$desktop" --port "$port" > "$work/desktop-x.log" 2>&1 &
         pids+=($!)
         x_window() { DISPLAY=$x_display xwininfo -root -tree | grep -q '"Tendril"'; }
         wait_for 100 x_window || fail "no window on the X display"

@@ -2,7 +2,7 @@
 // PIN guessing, the approved phones in the settings file, and the question
 // as a desktop notification on a private session bus.
 #include "ServerFixture.h"
-#include "ShellFixtures.h"
+#include "tests/services/PrivateBus.h"
 #include "TestPhone.h"
 
 #include "platform/UserDefaults.h"
@@ -223,17 +223,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    PrivateBus bus; // so that no question reaches a real desktop
-    if (bus.address.isEmpty())
-        qFatal("dbus-daemon did not start");
-    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address.toUtf8());
-    // dconf's own link to that bus would end the process with SIGTERM once it goes.
-    qputenv("GSETTINGS_BACKEND", "memory");
-    QCoreApplication app(argc, argv);
-    ProtectTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+PRIVATE_BUS_TEST_MAIN(QCoreApplication, ProtectTest)
 
 #include "tst_protect.moc"
