@@ -85,15 +85,6 @@ QImage photoLike()
     return image;
 }
 
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
 // Puts the file on the clipboard; true when another X client holds it.
 bool offer(const QByteArray &file, const QString &type, QProcess &owner, const QTemporaryDir &files)
 {

@@ -5,6 +5,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/ScreenCapture.h"
 #include "server/ClipboardActions.h"
+#include "tests/server/FakePlatform.h"
 #include "tests/services/PrivateBus.h"
 
 #include <QBuffer>
@@ -25,15 +26,6 @@ QImage sampleImage()
     for (int i = 0; i < 6; ++i)
         image.setPixel(i % 3, i / 3, qRgb(40 * i, 255 - 40 * i, i % 2 ? 200 : 10));
     return image;
-}
-
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
 }
 
 bool isSample(const QImage &image) { return image.convertToFormat(QImage::Format_ARGB32) == sampleImage(); }

@@ -10,11 +10,22 @@
 #include "platform/ServiceAdvertiser.h"
 #include "server/ActionLog.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QMap>
 #include <QMutex>
 #include <QStringList>
 #include <QThreadPool>
+
+// `image` in a file format, as a clipboard would offer it.
+inline QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
 
 // Stand-ins for the desktop services; each records what it was asked.
 struct FakeApplications : ApplicationServices {

@@ -21,15 +21,6 @@ struct OfferingPasteboard : MemoryPasteboard {
     }
 };
 
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
 // Incompressible, so that its PNG is about as large as its pixels.
 QImage noise(int width, int height, QImage::Format format)
 {
