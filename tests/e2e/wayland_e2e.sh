@@ -31,6 +31,8 @@ if [[ $mode == sway ]]; then
     user=tendril-e2e-$$
     useradd --system --no-create-home --shell /usr/sbin/nologin "$user" || { echo "SKIP: useradd failed"; exit 77; }
     as_user=(setpriv --reuid="$user" --regid="$(id -g "$user")" --clear-groups)  # execs: its pid is the program's
+    # The build tree may lie where only root may enter (a clone under /root).
+    install -m 755 "$desktop" "$work/tendril" && desktop=$work/tendril
 fi
 x_display=${DISPLAY:-}
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
