@@ -272,7 +272,10 @@ void MacServerService::sendAppList()
         return;
     send(td::AppListUpdate{m_appStore.selectedApps()});
     QTimer::singleShot(runningAppsAfterListMs, Qt::PreciseTimer, this,
-                       &MacServerService::sendRunningAppsNow);
+                       [this, target = QPointer<TDConnection>(connection())] {
+                           if (isCurrent(target))
+                               sendRunningAppsNow();
+                       });
 }
 
 MacServerService::RunningAppsSnapshot MacServerService::gatherRunningApps() const
@@ -299,8 +302,8 @@ void MacServerService::pollRunningApps()
         if (front == own)
             snapshot.frontmost.reset();
 
-    QMetaObject::invokeMethod(this, [this, snapshot] {
-        if (!isConnected())
+    QMetaObject::invokeMethod(this, [this, snapshot, target = QPointer<TDConnection>(connection())] {
+        if (!isCurrent(target))
             return;
         send(td::RunningAppsUpdate{snapshot.bundleIDs});
         send(td::FrontmostAppUpdate{snapshot.frontmost});
@@ -312,6 +315,12 @@ void MacServerService::sendRunningAppsNow()
     const RunningAppsSnapshot snapshot = gatherRunningApps();
     send(td::RunningAppsUpdate{snapshot.bundleIDs});
     send(td::FrontmostAppUpdate{snapshot.frontmost});
+}
+
+// A report made for one phone never reaches the phone that replaced it.
+bool MacServerService::isCurrent(const QPointer<TDConnection> &target) const
+{
+    return isConnected() && target && target == connection();
 }
 
 void MacServerService::sendPing()

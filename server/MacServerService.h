@@ -98,6 +98,7 @@ private:
     void checkPairing(const QString &pin);
     void completePairing();
     void sendClipboard();
+    bool isCurrent(const QPointer<TDConnection> &target) const;
     QTimer *restartTimer(QTimer *old, int intervalMs, void (MacServerService::*handler)());
 
     struct RunningAppsSnapshot {

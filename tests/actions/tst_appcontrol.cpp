@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include "tests/TestTime.h"
 
 namespace {
 
@@ -121,7 +122,7 @@ private slots:
     {
         for (const RunningApplication &app : ours())
             ::kill(pid_t(app.processIdentifier), SIGKILL);
-        QTRY_VERIFY_WITH_TIMEOUT(ours().isEmpty(), kProcessWaitMs);
+        TRY_VERIFY_WITHIN(ours().isEmpty(), kProcessWaitMs);
     }
 
     // A launch starts one instance and activates nothing by hand. Only
@@ -133,7 +134,7 @@ private slots:
         RecordingApplicationServices services;
         AppControl control(services, quick, log.sink());
         control.launchOrActivate("com.example.notes");
-        QTRY_COMPARE_WITH_TIMEOUT(ours("com.example.notes").size(), 1, kProcessWaitMs);
+        TRY_COMPARE_WITHIN(ours("com.example.notes").size(), 1, kProcessWaitMs);
         QVERIFY(services.calls.isEmpty());
 
         const QList<qint64> pids = start("Plain", 2);
@@ -141,7 +142,7 @@ private slots:
         QProcess outsider;
         outsider.start("sleep", {"5"});
         QVERIFY(outsider.waitForStarted());
-        QTRY_COMPARE_WITH_TIMEOUT(ours().size(), 4, kProcessWaitMs);
+        TRY_COMPARE_WITHIN(ours().size(), 4, kProcessWaitMs);
         const QMap<qint64, QString> expected{{notes, "com.example.notes Notes Display /Notes.app"}, {bare, "com.example.bare Bare /Bare.app"},
                                              {pids[0], "com.example.plain Plain Name /Plain.app"}, {pids[1], "com.example.plain Plain Name /Plain.app"}};
         QStringList seen, want;
@@ -156,7 +157,7 @@ private slots:
 
         control.launchOrActivate("com.example.plain");
         QCOMPARE(services.calls, QStringList{"activateSelf"});
-        QTRY_COMPARE(services.calls.size(), 5);
+        TRY_COMPARE(services.calls.size(), 5);
         QCOMPARE(services.calls, QStringList({"activateSelf", QString("unhide %1").arg(pids[0]), QString("activate %1").arg(pids[0]),
                                               QString("unhide %1").arg(pids[1]), QString("activate %1").arg(pids[1])}));
         QVERIFY(services.callTimesMs.at(1) - services.callTimesMs.at(0) >= AppControl::activationDelayMs);
@@ -178,14 +179,14 @@ private slots:
     {
         start("Polite");
         start("Plain", 2);
-        QTRY_COMPARE_WITH_TIMEOUT(ours().size(), 3, kProcessWaitMs);
+        TRY_COMPARE_WITHIN(ours().size(), 3, kProcessWaitMs);
         LinuxApplicationServices services;
         AppControl control(services, quick, log.sink());
         for (const char *id : {"com.example.plain", "com.example.polite", "com.example.notes"})
             control.quitApp(id);
-        QTRY_COMPARE_WITH_TIMEOUT(ours().size(), 0, kProcessWaitMs);
+        TRY_COMPARE_WITHIN(ours().size(), 0, kProcessWaitMs);
         QFile signal(home.path() + "/polite-signal");
-        QTRY_VERIFY(signal.exists());
+        TRY_VERIFY(signal.exists());
         QVERIFY(signal.open(QIODevice::ReadOnly));
         QCOMPARE(signal.readAll(), QByteArray("TERM\n"));
         QVERIFY(log.lines().isEmpty());
@@ -198,7 +199,7 @@ private slots:
         for (const char *unknown : {"com.example.unknown", "com.example.Plain", "com.example.deep", "com.example.odd"})
             control.launchOrActivate(unknown);
         control.launchOrActivate("com.example.broken");
-        QTRY_COMPARE(log.lines().size(), 5);
+        TRY_COMPARE(log.lines().size(), 5);
         QCOMPARE(log.lines().mid(0, 4), QStringList({"[Launch] Cannot find: com.example.unknown", "[Launch] Cannot find: com.example.Plain",
                                                     "[Launch] Cannot find: com.example.deep", "[Launch] Cannot find: com.example.odd"}));
         QVERIFY2(log.lines().last().startsWith("[Launch] com.example.broken: "), qPrintable(log.lines().last()));

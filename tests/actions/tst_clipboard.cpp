@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QUrl>
+#include "tests/TestTime.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ class ClipboardTest : public QObject {
         QProcess xclip;
         xclip.start("xclip", {"-o", "-selection", "clipboard", "-t", target});
         QSignalSpy finished(&xclip, &QProcess::finished);
-        return finished.wait(5000) ? xclip.readAllStandardOutput() : "(xclip did not finish)";
+        return finished.wait(scaledMs(5000)) ? xclip.readAllStandardOutput() : "(xclip did not finish)";
     }
 
 private slots:
@@ -134,7 +135,7 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(encoded(sampleImage(), format)));
             file.close();
             QCOMPARE(QProcess::execute("xclip", {"-i", "-selection", "clipboard", "-t", target, file.fileName()}), 0);
-            QTRY_VERIFY(!QGuiApplication::clipboard()->ownsClipboard());
+            TRY_VERIFY(!QGuiApplication::clipboard()->ownsClipboard());
             if (target == "image/jpeg")
                 QCOMPARE(textOf(actions.sendClipboard()), QString());
             else
@@ -157,7 +158,7 @@ private slots:
     {
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         actions.takeScreenshot();
-        QTRY_COMPARE_WITH_TIMEOUT(fileManager.shown.size(), 1, 15000);
+        TRY_COMPARE_WITHIN(fileManager.shown.size(), 1, 15000);
         const QString path = QUrl(fileManager.shown.first()).toLocalFile();
         const qint64 seconds = QFileInfo(path).completeBaseName().mid(8).toLongLong();
         QVERIFY(seconds >= before && seconds <= QDateTime::currentSecsSinceEpoch());
@@ -171,7 +172,7 @@ private slots:
         actions.captureScreen(path);
         QCOMPARE(QDir(desktop).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
         QVERIFY(!QImage(path).isNull());
-        QTRY_COMPARE(fileManager.shown, QStringList(2, QUrl::fromLocalFile(path).toString()));
+        TRY_COMPARE(fileManager.shown, QStringList(2, QUrl::fromLocalFile(path).toString()));
     }
 
     // Without the tool on the path the capture cannot start: nothing is shown.
@@ -182,7 +183,7 @@ private slots:
         actions.takeScreenshot();
         QThreadPool::globalInstance()->waitForDone();
         qputenv("PATH", path);
-        QTest::qWait(300); // time for a wrongly sent request to arrive
+        QTest::qWait(scaledMs(300)); // time for a wrongly sent request to arrive
         QVERIFY(fileManager.shown.isEmpty() && QDir(desktop).entryList(QDir::Files).isEmpty());
     }
 };

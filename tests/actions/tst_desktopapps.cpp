@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include "tests/TestTime.h"
 
 // Just enough of a window manager for tests on a bare X server: it owns the
 // root's substructure redirect, advertises the hints it is given, lists
@@ -155,7 +156,7 @@ class DesktopAppsTest : public QObject {
     // The stand-in's window, once it has written it to its log.
     std::uint32_t windowOf(const QString &log)
     {
-        [&] { QTRY_VERIFY(readLog(log).startsWith("window ")); }();
+        [&] { TRY_VERIFY(readLog(log).startsWith("window ")); }();
         return readLog(log).mid(7).trimmed().toUInt();
     }
     // A copy of the stand-in application, so that each entry has its own program.
@@ -209,7 +210,7 @@ private slots:
         std::optional<QString> error = "no answer";
         services.openApplication(*entry, [&](std::optional<QString> e) { error = e; });
         QCOMPARE(error, std::nullopt);
-        QTRY_VERIFY(running("org.example.Stubborn"));
+        TRY_VERIFY(running("org.example.Stubborn"));
         const std::optional<RunningApplication> app = running("org.example.Stubborn");
         QCOMPARE(app->localizedName, "Stubborn Editor");
         const std::uint32_t window = windowOf("stubborn.log");
@@ -217,9 +218,9 @@ private slots:
         QCOMPARE(services.frontmostApplication(), std::nullopt);
         wm.manage(window);
         wm.setActive(window);
-        QTRY_COMPARE(services.frontmostApplication(), app); // the property changes asynchronously
+        TRY_COMPARE(services.frontmostApplication(), app); // the property changes asynchronously
         wm.setActive(wm.addClient(::getpid())); // a window, but not an application's
-        QTRY_COMPARE(services.frontmostApplication(), std::nullopt);
+        TRY_COMPARE(services.frontmostApplication(), std::nullopt);
 
         services.hide(*app);
         services.unhide(*app);
@@ -229,11 +230,11 @@ private slots:
                                                  {"_NET_ACTIVE_WINDOW", window, 2}, {"_NET_CLOSE_WINDOW", window, 0}}));
         // The window manager asks the window; the application stays to ask its user.
         wm.deliverDelete(window);
-        QTRY_COMPARE(readLog("stubborn.log"), "window " + QByteArray::number(window) + "\ndelete\n");
-        QTest::qWait(300);
+        TRY_COMPARE(readLog("stubborn.log"), "window " + QByteArray::number(window) + "\ndelete\n");
+        QTest::qWait(scaledMs(300));
         QVERIFY(running("org.example.Stubborn"));
         wm.deliverDelete(window); // the user agreed
-        QTRY_VERIFY(!running("org.example.Stubborn"));
+        TRY_VERIFY(!running("org.example.Stubborn"));
     }
 
     void windowClassNamesAProgramNoEntryRuns()
@@ -246,7 +247,7 @@ private slots:
         const std::uint32_t window = windowOf("anonymous.log");
         QVERIFY(!running("org.example.Stubborn"));
         wm.manage(window); // WM_CLASS "Stubborn"
-        QTRY_COMPARE(running("org.example.Stubborn").value_or(RunningApplication()).processIdentifier, pid);
+        TRY_COMPARE(running("org.example.Stubborn").value_or(RunningApplication()).processIdentifier, pid);
     }
 
     // Show desktop needs the hint; minimising hides each named application.

@@ -5,20 +5,7 @@
 #include <QTest>
 
 #include <optional>
-
-// A session bus of the test's own; no address where dbus-daemon is missing.
-struct PrivateBus {
-    QProcess daemon;
-    QString address;
-
-    PrivateBus()
-    {
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (daemon.waitForReadyRead(5000))
-            address = QString::fromUtf8(daemon.readLine()).trimmed();
-    }
-    ~PrivateBus() { daemon.kill(), daemon.waitForFinished(); }
-};
+#include "tests/TestTime.h"
 
 // A program run, its output (both streams) gathered as it comes.
 struct Program {
@@ -38,7 +25,7 @@ struct Program {
     int lines(const QString &pattern, int timeoutMs = 15000)
     {
         const QRegularExpression re('^' + pattern + '$', QRegularExpression::MultilineOption);
-        (void)QTest::qWaitFor([&] { return re.match(output).hasMatch(); }, timeoutMs);
+        (void)QTest::qWaitFor([&] { return re.match(output).hasMatch(); }, scaledMs(timeoutMs));
         int n = 0;
         for (auto it = re.globalMatch(output); it.hasNext(); it.next())
             ++n;

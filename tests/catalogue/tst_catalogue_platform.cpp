@@ -25,6 +25,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include "tests/TestTime.h"
 
 using PlistBounds::Verdict;
 
@@ -274,7 +275,7 @@ private slots:
         defaults.setData(key, "[2]");
         QVERIFY(defaults.hasUnsavedValues());
         live.unlock();
-        QTRY_VERIFY(!defaults.hasUnsavedValues());
+        TRY_VERIFY(!defaults.hasUnsavedValues());
         QCOMPARE(SettingsUserDefaults().data(key), std::optional<QByteArray>("[2]"));
     }
 

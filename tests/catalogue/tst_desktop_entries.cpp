@@ -16,6 +16,7 @@
 #include <QThreadPool>
 
 #include <sys/stat.h>
+#include "tests/TestTime.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ private slots:
             qputenv(name, value.toUtf8());
         makeTree();
         setUp();
-        QTRY_VERIFY(!store->allInstalledApps().isEmpty());
+        TRY_VERIFY(!store->allInstalledApps().isEmpty());
     }
 
     void entriesNamesAndIcons()
@@ -244,9 +245,9 @@ private slots:
         MacAppStore scanning;
         QSignalSpy changed(&scanning, &MacAppStore::allInstalledAppsChanged);
         QVERIFY(scanning.allInstalledApps().isEmpty()); // only once the event loop hands it over
-        QTRY_COMPARE(changed.count(), 1);
+        TRY_COMPARE(changed.count(), 1);
         QCOMPARE(byId(scanning.allInstalledApps(), "z.zed").name, QString("Zed"));
-        QTest::qWait(50);
+        QTest::qWait(scaledMs(50));
         QCOMPARE(changed.count(), 1);
         // A store released while its scan runs leaves nothing behind.
         for (int i = 0; i < 50; ++i)

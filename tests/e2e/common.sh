@@ -1,7 +1,9 @@
 # Shared by the end-to-end scripts, sourced once `work` and `phone` are set.
 fail() { echo "FAIL: $*"; sed 's/^/  log: /' "$work"/*.log 2>/dev/null | tail -n 40; exit 1; }
-# Retries a command every tenth of a second, N times at most.
-wait_for() { local n=$1; shift; for _ in $(seq "$n"); do "$@" && return 0; sleep 0.1; done; "$@"; }
+# Retries a command every tenth of a second, N times at most (scaled).
+wait_for() { local n=$(($1 * ${TENDRIL_TEST_TIME_SCALE:-1})); shift; for _ in $(seq "$n"); do "$@" && return 0; sleep 0.1; done; "$@"; }
+# Sleeps for a scaled number of seconds: only to see that nothing more happens.
+settle() { sleep "$(awk -v s="$1" -v f="${TENDRIL_TEST_TIME_SCALE:-1}" 'BEGIN { print s * f }')"; }
 running() { pgrep -f "$1" > /dev/null; }
 stopped() { ! running "$1"; }
 greeted() { "$phone" ${port:+--port "$port"} --listen 0.2 ping > "$work/hello.out" 2>/dev/null && grep -q macHello "$work/hello.out"; }

@@ -15,6 +15,7 @@ mode=$1 desktop=$2 phone=$3
 command -v "$mode" > /dev/null || { echo "SKIP: $mode is not installed"; exit 77; }
 work=$(mktemp -d) pids=() user= as_user=()
 source "$(dirname "$0")/common.sh"
+source "$(dirname "$0")/../support/private-bus.sh"
 port=$((20000 + RANDOM % 20000)) # not the protocol's port, which another program may hold
 chmod 755 "$work"
 cleanup() {
@@ -43,7 +44,9 @@ run() { "${as_user[@]}" env HOME="$HOME" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$@"
 # In the background, with the program's own pid kept (not a subshell's).
 start() { local log=$1; shift; "${as_user[@]}" env HOME="$HOME" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$@" > "$log" 2>&1 & pids+=($!); }
 
-export DBUS_SESSION_BUS_ADDRESS=$(run dbus-daemon --session --fork --print-address=1 --print-pid=3 3> "$work/bus.pid")
+bus_config=$(write_bus_config "$work/bus")
+[[ -n "$user" ]] && chown -R "$user" "$work/bus"
+export DBUS_SESSION_BUS_ADDRESS=$(run dbus-daemon --config-file="$bus_config" --fork --print-address=1 --print-pid=3 3> "$work/bus.pid")
 export DBUS_SYSTEM_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS
 pids+=("$(cat "$work/bus.pid")")
 if [[ $mode == weston ]]; then
@@ -84,7 +87,8 @@ if [[ $mode == weston ]]; then
     for command in hideApp hideApp minimizeApp minimizeApp hideApp; do
         send "$command" org.example.Sleeper > /dev/null || fail "$command"
     done
-    sleep 0.5
+    wait_for 50 grep -q '^\[Minimize\] ' "$work/desktop.log"
+    settle 0.5 # and no second line comes
     [[ $(grep -c '^\[Hide\] ' "$work/desktop.log") == 1 ]] || fail "hide did not log exactly one line"
     [[ $(grep -c '^\[Minimize\] ' "$work/desktop.log") == 1 ]] || fail "minimise did not log exactly one line"
     running "$work/bin/sleeper" || fail "hiding ended the application"

@@ -8,6 +8,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include "tests/TestTime.h"
 
 // A random word whose draw below 10000 is exactly n, clear of the redraw zone.
 inline quint64 wordFor(quint64 n)
@@ -50,6 +51,6 @@ struct ServerFixture {
     {
         server->setRandomWordSource([pinValue] { return wordFor(pinValue); });
         server->startListening();
-        return QTest::qWaitFor([this] { return server->serverState() == ServerState::advertising; });
+        return QTest::qWaitFor([this] { return server->serverState() == ServerState::advertising; }, scaledMs(5000));
     }
 };

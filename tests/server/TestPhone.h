@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <deque>
+#include "tests/TestTime.h"
 
 // A phone made of a plain socket and the frame format, independent of the
 // transport under test.
@@ -26,7 +27,7 @@ public:
         socket.connectToHost(QHostAddress::LocalHost, port);
     }
 
-    bool waitConnected() { return socket.waitForConnected(5000); }
+    bool waitConnected() { return socket.waitForConnected(scaledMs(5000)); }
 
     void send(const TDMessage &message)
     {
@@ -37,7 +38,7 @@ public:
     // Waits until `count` messages have arrived (or the time is up).
     bool waitFor(size_t count, int timeoutMs = 5000)
     {
-        return QTest::qWaitFor([&] { return received.size() >= count; }, timeoutMs);
+        return QTest::qWaitFor([&] { return received.size() >= count; }, scaledMs(timeoutMs));
     }
 
     // The oldest unread message; fails the test when there is none.

@@ -4,6 +4,7 @@
 #include "server/Pin.h"
 
 #include <QSignalSpy>
+#include "tests/TestTime.h"
 
 using K = TDMessageKind;
 
@@ -74,7 +75,7 @@ private slots:
         const TDMessage hello = phone->take();
         QCOMPARE(hello.get<td::MacHello>()->pin + " " + hello.get<td::MacHello>()->macName, QStringLiteral("0042 Test Desk"));
         QCOMPARE(server->serverState(), ServerState::connected);
-        QTRY_VERIFY(server->isConnected());
+        TRY_VERIFY(server->isConnected());
         // Five wrong PINs are only refused outside protected mode.
         for (const char *wrong : {"42", " 0042", "0042 ", "00042", "1234"}) {
             phone->send(td::IPhoneHello{wrong});
@@ -116,7 +117,7 @@ private slots:
                                                     td::RequestAppList{}, td::RequestAppList{}})
             phone->send(m);
         QVERIFY(phone->waitFor(7));
-        QTest::qWait(150); // anything the ignored ones caused would be here by now
+        QTest::qWait(scaledMs(150)); // anything the ignored ones caused would be here by now
         QCOMPARE(phone->kinds(), (QList<K>{K::pong, K::appListUpdate, K::appListUpdate, K::runningAppsUpdate,
                                            K::frontmostAppUpdate, K::runningAppsUpdate, K::frontmostAppUpdate}));
         QCOMPARE(server->serverState(), ServerState::connected);
@@ -132,7 +133,7 @@ private slots:
             phone->send(m);
         QCOMPARE(phone->take().get<td::ClipboardPayload>()->text, QStringLiteral("hello from the phone"));
         QCOMPARE(fake->applications.calls, (QStringList{"open /Applications/Editor.app", "terminate 21", "hide 21"}));
-        QTRY_COMPARE(fake->scripts.ran().size(), 2);
+        TRY_COMPARE(fake->scripts.ran().size(), 2);
         QVERIFY(fake->scripts.ran().contains("set volume output volume 50"));
         QCOMPARE(server->serverState(), ServerState::connected);
     }
@@ -170,7 +171,7 @@ private slots:
         auto phone = pairedPhone();
         QVERIFY(phone);
         phone.reset();
-        QTRY_VERIFY(!server->isConnected());
+        TRY_VERIFY(!server->isConnected());
         QVERIFY(!server->connection());
         QCOMPARE(server->serverState(), ServerState::paired);
         server->sendPing(); // nothing to send to, and nothing fails
@@ -179,7 +180,7 @@ private slots:
         auto next = connectPhone(true);
         QVERIFY(next);
         QVERIFY(next->take().is<td::MacHello>());
-        QTRY_VERIFY(server->isConnected());
+        TRY_VERIFY(server->isConnected());
         server->sendPing();
         QVERIFY(next->take().is<td::Ping>());
         next->send(td::IPhoneHello{server->pin()});
@@ -194,7 +195,7 @@ private slots:
         QVERIFY(server->pingTimer()->isActive());
         server->pollRunningApps();
         server->sendPing();
-        QTest::qWait(50);
+        QTest::qWait(scaledMs(50));
         QVERIFY(next->received.empty());
     }
 
@@ -208,8 +209,8 @@ private slots:
         QCOMPARE(second->take().get<td::MacHello>()->pin, QStringLiteral("1234"));
         QCOMPARE(server->serverState(), ServerState::connected);
         // The first phone is let go; its late reports leave the second alone.
-        QTRY_COMPARE(first->socket.state(), QAbstractSocket::UnconnectedState);
-        QTest::qWait(100);
+        TRY_COMPARE(first->socket.state(), QAbstractSocket::UnconnectedState);
+        QTest::qWait(scaledMs(100));
         QVERIFY(server->isConnected() && !server->runningAppsTimer()->isActive());
         QCOMPARE(server->serverState(), ServerState::connected);
         second->send(td::IPhoneHello{"1234"});
@@ -233,16 +234,16 @@ private slots:
         QCOMPARE(server->serverState(), ServerState::stopped);
         QVERIFY(!server->listener());
         QSignalSpy pinChanges(server.get(), &MacServerService::pinChanged);
-        QVERIFY(pinChanges.wait(3000));
+        QVERIFY(pinChanges.wait(scaledMs(3000)));
         QCOMPARE(server->pin(), QStringLiteral("1001"));
         squatter.close();
-        QTRY_COMPARE_WITH_TIMEOUT(server->serverState(), ServerState::advertising, 3000);
+        TRY_COMPARE_WITHIN(server->serverState(), ServerState::advertising, 3000);
         QCOMPARE(server->pin(), QStringLiteral("1002"));
         // Out of file descriptors later, say: it stops, withdraws, and retries the same way.
         server->listener()->stateChanged(TcpListener::State::failed, QStringLiteral("EMFILE"));
-        QTRY_COMPARE(server->serverState(), ServerState::stopped);
+        TRY_COMPARE(server->serverState(), ServerState::stopped);
         QCOMPARE(fake->advertiser.calls.last(), QStringLiteral("withdraw"));
-        QTRY_COMPARE_WITH_TIMEOUT(server->serverState(), ServerState::advertising, 5000);
+        TRY_COMPARE_WITHIN(server->serverState(), ServerState::advertising, 5000);
         auto phone = connectPhone(true);
         QVERIFY(phone);
         QCOMPARE(phone->take().get<td::MacHello>()->pin, QStringLiteral("1003"));
@@ -253,13 +254,13 @@ private slots:
         startServer();
         QTcpSocket raw; // bytes as they come, before any frame is cut
         raw.connectToHost(QHostAddress::LocalHost, port);
-        QVERIFY(QTest::qWaitFor([&] { return server->isConnected() && raw.bytesAvailable() > 0; }));
+        QVERIFY(QTest::qWaitFor([&] { return server->isConnected() && raw.bytesAvailable() > 0; }, scaledMs(5000)));
         raw.readAll(); // macHello
         server->send(td::LaunchApp{QString(10'000'000, QLatin1Char('x'))});
         server->send(td::Ping{});
         const QByteArray ping = *makeFrame(*encodeMessage(td::Ping{}));
         QByteArray bytes;
-        QVERIFY(QTest::qWaitFor([&] { return (bytes += raw.readAll()).size() >= ping.size(); }));
+        QVERIFY(QTest::qWaitFor([&] { return (bytes += raw.readAll()).size() >= ping.size(); }, scaledMs(5000)));
         QCOMPARE(bytes, ping);
     }
 };

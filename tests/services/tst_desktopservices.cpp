@@ -19,6 +19,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "tests/TestTime.h"
 
 class DesktopServicesTest : public QObject {
     Q_OBJECT
@@ -45,7 +46,7 @@ class DesktopServicesTest : public QObject {
             environment.insert(pair.section('=', 0, 0), pair.section('=', 1));
         fake.setProcessEnvironment(environment);
         fake.start("/usr/bin/python3", QStringList{FAKE_DESKTOP, file("calls")} + services.split(' ', Qt::SkipEmptyParts));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file("calls")), 10000);
+        TRY_VERIFY_WITHIN(QFile::exists(file("calls")), 10000);
     }
     static bool touch(const QString &path, const QByteArray &content = {}, bool executable = false)
     {

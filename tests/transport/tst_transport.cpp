@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <unistd.h>
+#include "tests/TestTime.h"
 
 namespace {
 
@@ -143,10 +144,10 @@ class TestTransport : public QObject {
         QTcpSocket *phone = m_phones.emplace_back(std::make_unique<QTcpSocket>()).get();
         phone->setReadBufferSize(readBufferSize);
         phone->connectToHost(QHostAddress::LocalHost, m_listener->serverPort());
-        if (!m_listener->waitForNewConnection(5000))
+        if (!m_listener->waitForNewConnection(scaledMs(5000)))
             return nullptr;
         m_service->adopt(m_listener->nextPendingConnection());
-        return QTest::qWaitFor([&] { return phone->state() == QAbstractSocket::ConnectedState && m_service->isConnected(); }, 5000)
+        return QTest::qWaitFor([&] { return phone->state() == QAbstractSocket::ConnectedState && m_service->isConnected(); }, scaledMs(5000))
             ? phone : nullptr;
     }
 
@@ -180,18 +181,18 @@ private slots:
         const QByteArray frame = launchFrame("com.one.byte");
         for (qsizetype i = 0; i < frame.size() - 1; ++i) {
             write(phone, frame.mid(i, 1));
-            QTRY_COMPARE(m_service->receiveBuffer().size(), i + 1);
+            TRY_COMPARE(m_service->receiveBuffer().size(), i + 1);
             QVERIFY(consumer.received.isEmpty());
         }
         write(phone, frame.right(1));
-        QTRY_COMPARE(consumer.received, QStringList{"com.one.byte"});
+        TRY_COMPARE(consumer.received, QStringList{"com.one.byte"});
         consumer.received.clear();
 
         // Stray bytes and bodies that are not messages are passed over;
         // frames written together stay in order.
         write(phone, "xyz" + launchFrame("com.after.stray") + frameOf("not json") +
                          frameOf(R"({"ping":{},"pong":{}})") + launchFrame("com.valid"));
-        QTRY_COMPARE(consumer.received, (QStringList{"com.after.stray", "com.valid"}));
+        TRY_COMPARE(consumer.received, (QStringList{"com.after.stray", "com.valid"}));
         QCOMPARE(m_service->receiveBuffer().size(), 0);
         QVERIFY(m_service->isConnected());
     }
@@ -203,7 +204,7 @@ private slots:
         QVERIFY(phone);
         // Three stray bytes behind it show when the frame has been cut.
         write(phone, launchFrame("com.before.stream") + "abc");
-        QTRY_COMPARE(m_service->receiveBuffer().size(), 3);
+        TRY_COMPARE(m_service->receiveBuffer().size(), 3);
         TDMessageStream *stream = m_service->messages();
         QCOMPARE(m_service->messages(), stream);
         QByteArray many;
@@ -214,9 +215,9 @@ private slots:
         }
         write(phone, many);
         // Beyond a small bound the rest waits unread, and follows as the consumer takes.
-        QTRY_COMPARE(stream->pendingCount(), BackPressure::maximumPendingMessages);
+        TRY_COMPARE(stream->pendingCount(), BackPressure::maximumPendingMessages);
         Consumer consumer(stream);
-        QTRY_COMPARE(consumer.received, held);
+        TRY_COMPARE(consumer.received, held);
         QCOMPARE(stream->pendingCount(), 0);
     }
 
@@ -229,12 +230,12 @@ private slots:
         QSignalSpy connectedChanges(m_service.get(), &TDNetworkService::isConnectedChanged);
         write(phone, launchFrame("com.last.words"));
         phone->disconnectFromHost();
-        QTRY_VERIFY(!m_service->isConnected());
+        TRY_VERIFY(!m_service->isConnected());
         QCOMPARE(consumer.received, QStringList{"com.last.words"});
         QCOMPARE(connectedChanges.size(), 1);
         QCOMPARE(m_service->connection(), nullptr);
         // The forgotten connection is released without a cancelled report.
-        QTRY_VERIFY(connection.isNull());
+        TRY_VERIFY(connection.isNull());
         QCOMPARE(m_service->reports.last().second, TDConnection::State::ready);
     }
 
@@ -246,9 +247,9 @@ private slots:
         m_service->send(TDMessage(td::AdjustVolume{NAN}));
         m_service->send(td::RequestAppList{});
         const QByteArray expected = QByteArray::fromHex("deadbeef00000015") + R"({"requestAppList":{}})";
-        QTRY_COMPARE(phone->bytesAvailable(), expected.size());
+        TRY_COMPARE(phone->bytesAvailable(), expected.size());
         QCOMPARE(phone->readAll(), expected);
-        QTest::qWait(50);
+        QTest::qWait(scaledMs(50));
         QCOMPARE(phone->bytesAvailable(), 0);
     }
 
@@ -261,7 +262,7 @@ private slots:
         // Half a frame, whose length would swallow the next phone's first frame.
         const QByteArray unfinished = launchFrame("com.unfinished").first(20);
         write(first, unfinished);
-        QTRY_COMPARE(m_service->receiveBuffer().size(), unfinished.size());
+        TRY_COMPARE(m_service->receiveBuffer().size(), unfinished.size());
 
         // Adopting the second cancels the first's armed receive, whose error
         // completion arrives after the second is ready.
@@ -270,15 +271,15 @@ private slots:
         QVERIFY(second);
         QCOMPARE(m_service->receiveBuffer().size(), 0);
         TDConnection *secondConnection = m_service->connection();
-        QTRY_VERIFY(firstConnection.isNull());
-        QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
-        QTest::qWait(50);
+        TRY_VERIFY(firstConnection.isNull());
+        TRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
+        QTest::qWait(scaledMs(50));
         QVERIFY(m_service->isConnected());
         QCOMPARE(m_service->connection(), secondConnection);
         for (const auto &[from, state] : m_service->reports.sliced(reportsBefore))
             QVERIFY2(from == secondConnection, "a replaced connection reported after it was replaced");
         write(second, launchFrame("com.second.phone"));
-        QTRY_COMPARE(consumer.received, QStringList{"com.second.phone"});
+        TRY_COMPARE(consumer.received, QStringList{"com.second.phone"});
     }
 
     void floodingPhoneIsHeldBackAndStillAnswered()
@@ -299,7 +300,7 @@ private slots:
         };
         connect(phone, &QTcpSocket::bytesWritten, this, topUp);
         topUp();
-        QTRY_VERIFY_WITH_TIMEOUT(phone->bytesAvailable() > 0, 30'000);
+        TRY_VERIFY_WITHIN(phone->bytesAvailable() > 0, 30'000);
         QCOMPARE(phone->readAll(), frameOf(td::Pong{}));
         QVERIFY2(m_service->peak <= TDConnection::readBufferBytes + TDNetworkService::maximumReceiveLength,
                  QByteArray::number(m_service->peak));
@@ -315,10 +316,10 @@ private slots:
         CapturedOutput output;
         // A thousand requests whose answers would come to 256 MB.
         write(phone, frameOf(td::RequestAppList{}).repeated(1000));
-        const bool disconnected = QTest::qWaitFor([&] { return !m_service->isConnected(); }, 20'000);
+        const bool disconnected = QTest::qWaitFor([&] { return !m_service->isConnected(); }, scaledMs(20'000));
         const QList<QByteArray> lines = output.restore().trimmed().split('\n');
         QVERIFY(disconnected);
-        QTRY_COMPARE(m_service->connection(), nullptr);
+        TRY_COMPARE(m_service->connection(), nullptr);
         const qint64 bound = BackPressure::writeHighWaterMark
                              + BackPressure::maximumPendingMessages * (consumer.replyBytes + 64)
                              + TDConnection::readBufferBytes + TDNetworkService::maximumReceiveLength;
@@ -394,10 +395,10 @@ private slots:
         connection.send("first ");
         connection.start();
         connection.send("second");
-        QTRY_COMPARE(statesOf(reports), (QList<State>{State::preparing, State::ready}));
-        QTRY_VERIFY(m_listener->hasPendingConnections());
+        TRY_COMPARE(statesOf(reports), (QList<State>{State::preparing, State::ready}));
+        TRY_VERIFY(m_listener->hasPendingConnections());
         std::unique_ptr<QTcpSocket> peer(m_listener->nextPendingConnection());
-        QTRY_COMPARE(peer->bytesAvailable(), 12);
+        TRY_COMPARE(peer->bytesAvailable(), 12);
         QCOMPARE(peer->readAll(), QByteArray("first second"));
     }
 
@@ -405,12 +406,12 @@ private slots:
     {
         QTcpSocket phone;
         phone.connectToHost(QHostAddress::LocalHost, m_listener->serverPort());
-        QVERIFY(m_listener->waitForNewConnection(5000));
+        QVERIFY(m_listener->waitForNewConnection(scaledMs(5000)));
         TDConnection connection(m_listener->nextPendingConnection());
         QSignalSpy reports(&connection, &TDConnection::stateChanged);
         connection.start();
         QCOMPARE(reports.size(), 0);
-        QTRY_COMPARE(statesOf(reports), (QList<State>{State::preparing, State::ready}));
+        TRY_COMPARE(statesOf(reports), (QList<State>{State::preparing, State::ready}));
 
         std::optional<std::optional<QString>> error; // set when the receive completes
         QByteArray content = "unset";
@@ -419,9 +420,9 @@ private slots:
         connection.cancel();
         connection.send("after cancel");
         QVERIFY(!error);
-        QTRY_VERIFY(error);
+        TRY_VERIFY(error);
         QVERIFY(*error && content.isEmpty());
-        QTRY_COMPARE(phone.state(), QAbstractSocket::UnconnectedState);
+        TRY_COMPARE(phone.state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(statesOf(reports), (QList<State>{State::preparing, State::ready, State::cancelled}));
         QCOMPARE(phone.bytesAvailable(), 0);
     }
@@ -438,16 +439,16 @@ private slots:
         stream.next(gone.get(), take("gone"));
         gone.reset();
         stream.yield(td::Ping{});
-        QTest::qWait(20);
+        QTest::qWait(scaledMs(20));
         QCOMPARE(stream.pendingCount(), 1);
         // A later registration replaces a waiting one; messages stay in order.
         QObject context;
         stream.next(&context, take("replaced"));
         stream.next(&context, take("loop"));
         stream.yield(td::Pong{});
-        QTRY_COMPARE(taken, QStringList{"loop:ping"});
+        TRY_COMPARE(taken, QStringList{"loop:ping"});
         stream.next(&context, take("loop"));
-        QTRY_COMPARE(taken, (QStringList{"loop:ping", "loop:pong"}));
+        TRY_COMPARE(taken, (QStringList{"loop:ping", "loop:pong"}));
         QCOMPARE(stream.pendingCount(), 0);
     }
 };

@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QTest>
+#include "tests/TestTime.h"
 
 QImage sampleIcon(const QString &name, int side)
 {
@@ -64,5 +65,5 @@ void toggleApps(MacAppStore &store, const QStringList &names)
 
 bool waitForCatalogue(MacAppStore &store, int timeoutMs)
 {
-    return QTest::qWaitFor([&] { return !store.allInstalledApps().isEmpty(); }, timeoutMs);
+    return QTest::qWaitFor([&] { return !store.allInstalledApps().isEmpty(); }, scaledMs(timeoutMs));
 }

@@ -22,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
+#include "tests/TestTime.h"
 
 namespace {
 
@@ -222,28 +223,28 @@ private slots:
         push->setStore(m_store.get());
         push->setServer(m_server.get());
         toggleApps(*m_store, {"Safari"}); // no phone yet
-        QTest::qWait(150);
+        QTest::qWait(scaledMs(150));
         m_server->startListening();
         QVERIFY(m_server->listener());
         TestPhone phone(m_server->listener()->port());
-        QTRY_VERIFY(m_server->isConnected());
-        QTest::qWait(100);
+        TRY_VERIFY(m_server->isConnected());
+        QTest::qWait(scaledMs(100));
         QCOMPARE(appLists(phone).size(), 0); // arriving is not a change
 
         QElapsedTimer clock;
         clock.start();
         toggleApps(*m_store, {"Mail"});
-        QTRY_COMPARE(appLists(phone).size(), 1);
+        TRY_COMPARE(appLists(phone).size(), 1);
         QVERIFY2(clock.elapsed() >= 45, "the list goes out 0.05 s after the change");
         QCOMPARE(appLists(phone).last(), (QStringList{"com.example.safari", "com.example.mail"}));
         // Two quick changes: two lists, each with the selection as it is now.
         toggleApps(*m_store, {"Safari", "Terminal"});
-        QTRY_COMPARE(appLists(phone).size(), 3);
+        TRY_COMPARE(appLists(phone).size(), 3);
         const QStringList current{"com.example.mail", "com.example.terminal"};
         QCOMPARE(appLists(phone).mid(1), (QList<QStringList>{current, current}));
         push.reset(); // the picker is no longer shown
         toggleApps(*m_store, {"Mail"});
-        QTest::qWait(250);
+        QTest::qWait(scaledMs(250));
         QCOMPARE(appLists(phone).size(), 3);
     }
     // The PIN shows one box per character once started, leading and repeated
@@ -259,7 +260,7 @@ private slots:
         QQuickItem *line = item("statusLine");
         for (int height : {480, 900}) {
             m_window->resize(640, height);
-            QTRY_COMPARE(line->mapToScene(QPointF(0, line->height())).y(), height - 20.0);
+            TRY_COMPARE(line->mapToScene(QPointF(0, line->height())).y(), height - 20.0);
         }
         m_server->setRandomWordSource([] { return quint64(142039929367563548ull); });
         m_server->startListening();
@@ -268,10 +269,10 @@ private slots:
             shown += box->property("character").toString();
         QCOMPARE(shown, QStringLiteral("0077"));
         auto phone = std::make_unique<TestPhone>(m_server->listener()->port());
-        QTRY_COMPARE(text("statusText"), QStringLiteral("iPhone Connected")); // not paired: still shown
+        TRY_COMPARE(text("statusText"), QStringLiteral("iPhone Connected")); // not paired: still shown
         QCOMPARE(dotColour(), QColor::fromRgbF(0.3, 0.95, 0.45));
         phone.reset();
-        QTRY_COMPARE(text("statusText"), QStringLiteral("Waiting for iPhone"));
+        TRY_COMPARE(text("statusText"), QStringLiteral("Waiting for iPhone"));
         QCOMPARE(dotColour(), waiting);
         QCOMPARE(m_server->pin(), QStringLiteral("0077"));
     }
@@ -285,18 +286,18 @@ private slots:
         QCOMPARE(text("counter"), QStringLiteral("0 of 8 selected"));
         toggleApps(*m_store, {"Safari", "Mail", "Notes", "Music"});
         QCOMPARE(progress(), QStringLiteral("4 of 8 selected 4 0.5"));
-        QTRY_VERIFY(qAbs(ring->property("shownFraction").toReal() - 0.5) < 1e-6); // springs, then settles
+        TRY_VERIFY(qAbs(ring->property("shownFraction").toReal() - 0.5) < 1e-6); // springs, then settles
         toggleApps(*m_store, {"Calendar", "Photos", "Messages", "Maps"});
         QCOMPARE(progress(), QStringLiteral("8 of 8 selected 8 1"));
         QQuickItem *finder = item("appRow_com.apple.finder");
         QVERIFY(finder->opacity() == 0.3 && !finder->isEnabled());
         click(finder);
-        QTest::qWait(50);
+        QTest::qWait(scaledMs(50));
         QCOMPARE(m_store->selectedApps().size(), 8);
         QQuickItem *calendar = item("appRow_com.example.calendar");
         QCOMPARE(calendar->opacity(), 1.0);
         click(calendar);
-        QTRY_COMPARE(m_store->selectedApps().size(), 7);
+        TRY_COMPARE(m_store->selectedApps().size(), 7);
         QVERIFY(finder->opacity() == 1.0 && finder->isEnabled());
     }
 
@@ -305,14 +306,14 @@ private slots:
         const int all = m_store->allInstalledApps().size();
         QCOMPARE(listCount(), all);
         const auto scrollBar = [&] { return item("appListScrollBar")->property("policy").toInt(); };
-        QTRY_COMPARE(scrollBar(), int(Qt::ScrollBarAlwaysOn));
+        TRY_COMPARE(scrollBar(), int(Qt::ScrollBarAlwaysOn));
         QVERIFY(!item("clearSearch")->isVisible());
         click(item("searchField"));
         for (char key : {'S', 'A', 'F', 'A'})
             QTest::keyClick(m_window, key, Qt::ShiftModifier);
         QCOMPARE(text("searchField"), QStringLiteral("SAFA"));
         QCOMPARE(listCount(), 1);
-        QTRY_COMPARE(scrollBar(), int(Qt::ScrollBarAlwaysOff)); // nothing to scroll
+        TRY_COMPARE(scrollBar(), int(Qt::ScrollBarAlwaysOff)); // nothing to scroll
         QVERIFY(item("appRow_com.example.safari"));
         QVERIFY(item("clearSearch")->isVisible());
         showTab("About");
@@ -336,14 +337,14 @@ private slots:
         QVERIFY(empty->isVisible() && !item("selectedList")->isVisible());
         toggleApps(*m_store, {"Safari", "Mail", "Terminal"});
         QVERIFY(!empty->isVisible());
-        QTest::qWait(100); // rows are laid out on the next frame
+        QTest::qWait(scaledMs(100)); // rows are laid out on the next frame
         QQuickItem *third = item("slotRow_2");
         const QPoint start = centreOf(third);
         QTest::mousePress(m_window, Qt::LeftButton, {}, start);
         for (int step = 1; step <= 10; ++step)
             QTest::mouseMove(m_window, start - QPoint(0, int(third->height() * 2 * step / 10)), 10);
         QTest::mouseRelease(m_window, Qt::LeftButton, {}, start - QPoint(0, int(third->height() * 2)), 10);
-        QTRY_COMPARE(m_store->selectedApps().first().displayName, QStringLiteral("Terminal"));
+        TRY_COMPARE(m_store->selectedApps().first().displayName, QStringLiteral("Terminal"));
         QStringList rows;
         for (const char *row : {"slotRow_0", "slotRow_1", "slotRow_2"})
             rows.append(text("slotLabel", item(row)) + " " + text("slotName", item(row)));
@@ -353,7 +354,7 @@ private slots:
         // Each row has its remove button, shown under the pointer.
         QTest::mouseMove(m_window, centreOf(item("slotRow_1")));
         QQuickItem *remove = item("removeButton", item("slotRow_1"));
-        QTRY_VERIFY(remove->isVisible());
+        TRY_VERIFY(remove->isVisible());
         click(remove);
         QCOMPARE(m_store->selectedApps().size(), 1);
         click(item("slotRow_0"));
@@ -375,7 +376,7 @@ private slots:
         QVERIFY(window);
         QCOMPARE(QSize(window->minimumWidth(), window->minimumHeight()), QSize(560, 480));
         QCOMPARE(window->width(), 640);
-        QTRY_VERIFY(app.server().serverState() != ServerState::stopped);
+        TRY_VERIFY(app.server().serverState() != ServerState::stopped);
         const QString pin = app.server().pin();
         QCOMPARE(pin.size(), 4);
         TcpListener *listener = app.server().listener();
@@ -394,14 +395,14 @@ private slots:
         QTcpSocket phone;
         phone.bind(QHostAddress(QStringLiteral("127.0.0.2")));
         phone.connectToHost(QHostAddress::LocalHost, listener->port());
-        QTRY_VERIFY(shown("allowButton"));
+        TRY_VERIFY(shown("allowButton"));
         QCOMPARE(shown("question")->property("text").toString(), QStringLiteral("Allow phone at 127.0.0.2?"));
         QMetaObject::invokeMethod(shown("allowButton"), "clicked");
-        QTRY_VERIFY(app.server().isConnected());
-        QTRY_VERIFY(!shown("approvalBanner"));
+        TRY_VERIFY(app.server().isConnected());
+        TRY_VERIFY(!shown("approvalBanner"));
         QCOMPARE(shown("phoneAddress")->property("text").toString(), QStringLiteral("127.0.0.2"));
         shown("mainView")->setProperty("selectedTab", int(MacTab::settings));
-        QTRY_VERIFY(shown("forgetButton"));
+        TRY_VERIFY(shown("forgetButton"));
         QMetaObject::invokeMethod(shown("forgetButton"), "clicked");
         QVERIFY(app.settings().approvedPhones().isEmpty());
         QMetaObject::invokeMethod(shown("protectedModeRow"), "toggled", Q_ARG(bool, false));
