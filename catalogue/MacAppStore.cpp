@@ -89,9 +89,9 @@ void MacAppStore::toggleSelection(const InstalledApp &app)
     // large or complex icon takes long, and joins the item when ready.
     const std::optional<QByteArray> cached = IconCache::read(app.bundleID);
     apps.append(AppItem(QUuid::createUuid(), app.bundleID, app.name, cached, apps.size(), false, false, false));
-    commitSelectedApps(std::move(apps));
     if (!cached && app.icon)
-        renderIcon(app);
+        renderIcon(app); // pending before the views hear of the item
+    commitSelectedApps(std::move(apps));
 }
 
 bool MacAppStore::isIconPending(const QString &bundleID) const
