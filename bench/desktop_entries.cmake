@@ -1,4 +1,6 @@
-# The desktop menu in the catalogue: 1,000 desktop entries with themed icons.
+# The desktop menu in the catalogue: 10,000 desktop entries with themed icons,
+# hostile entries and icons, a phone pairing meanwhile.
 add_executable(desktop_entries_bench ${CMAKE_CURRENT_LIST_DIR}/desktop_entries_bench.cpp)
 target_link_libraries(desktop_entries_bench PRIVATE
-    tendril_catalogue tendril_catalogue_fixtures benchmark::benchmark Qt6::Core Qt6::Gui)
+    tendril_catalogue tendril_catalogue_fixtures tendril_server tendril_platform_actions
+    benchmark::benchmark Qt6::Core Qt6::Gui)

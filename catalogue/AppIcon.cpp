@@ -9,6 +9,7 @@
 #include <QMutexLocker>
 #include <QPainter>
 #include <QPainterPath>
+#include <QXmlStreamReader>
 
 struct AppIcon::Source {
     explicit Source(QString path) : path(std::move(path)) {}
@@ -22,6 +23,32 @@ namespace {
 
 // The largest .icns holds a few megabytes of PNG.
 constexpr qint64 maxIconFileBytes = 32 * 1024 * 1024;
+
+// What one icon may cost, checked before anything is decoded: rendering a
+// vector icon takes time with its element count, decoding a raster image
+// memory with its pixel count (4096 x 4096 x 4 bytes = 64 MB).
+constexpr qint64 maxSvgBytes = 2 * 1024 * 1024;
+constexpr int maxSvgElements = 2000;
+constexpr int maxRasterSide = 4096;
+
+bool isSvg(const QByteArray &format)
+{
+    return format == "svg" || format == "svgz";
+}
+
+// A drawing small enough to render within the budget. A compressed one is
+// refused: its size says nothing about what it unpacks to.
+bool isAffordableSvg(const QByteArray &bytes, const QByteArray &format)
+{
+    if (format != "svg" || bytes.size() > maxSvgBytes)
+        return false;
+    QXmlStreamReader xml(bytes);
+    int elements = 0;
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && ++elements > maxSvgElements)
+            return false;
+    return true;
+}
 
 // Pixel side of the images in an .icns file, by element type; the ICNS reader
 // does not report sizes, only the type as its sub-type.
@@ -87,7 +114,17 @@ QImage decodeFile(const QString &path, QSize size)
     QBuffer buffer(&*bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    jumpToNearestImage(reader, qMax(size.width(), size.height()));
+    const QByteArray format = reader.format();
+    if (isSvg(format)) {
+        if (!isAffordableSvg(*bytes, format))
+            return {};
+    } else {
+        jumpToNearestImage(reader, qMax(size.width(), size.height()));
+        const QSize declared = reader.size();
+        const int side = declared.isValid() ? qMax(declared.width(), declared.height()) : currentImageSide(reader);
+        if (side <= 0 || side > maxRasterSide)
+            return {}; // unknown or too large: its header is all that is read
+    }
     if (reader.supportsOption(QImageIOHandler::ScaledSize))
         reader.setScaledSize(size);
     QImage image = reader.read();

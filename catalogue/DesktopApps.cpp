@@ -3,7 +3,7 @@
 #include "catalogue/AppScanner.h"
 #include "catalogue/IconCache.h"
 #include "platform/bundles/BundleReader.h"
-#include "platform/freedesktop/DesktopEntries.h"
+#include "platform/freedesktop/DesktopEntryIndex.h"
 #include "platform/freedesktop/IconTheme.h"
 
 #include <QSet>
@@ -51,14 +51,17 @@ QList<InstalledApp> addMenuApplications(QList<InstalledApp> bundleApps)
     QSet<QString> bundleIDs;
     for (const InstalledApp &app : std::as_const(bundleApps))
         bundleIDs.insert(app.bundleID);
+    // The pass that reads the entries for the catalogue is the one the
+    // running-application matching and launching use.
+    const std::shared_ptr<const DesktopEntryIndex> entries = DesktopEntryCache::shared().load();
     QList<InstalledApp> menuApps;
-    for (const DesktopEntry &entry : DesktopEntries::shownApplications()) {
+    for (const DesktopEntry &entry : entries->all()) {
         // As for bundles: a duplicate costs no icon lookup.
-        if (!bundleIDs.contains(entry.id))
+        if (entry.shown && !bundleIDs.contains(entry.id))
             menuApps.append(fromEntry(entry, theme));
     }
     std::optional<InstalledApp> fileManager;
-    if (const std::optional<DesktopEntry> entry = DesktopEntries::defaultFileManager())
+    if (const DesktopEntry *entry = entries->fileManager())
         fileManager = fromEntry(*entry, theme);
     const bool firstInstalled = !bundleApps.isEmpty() && openBundle(bundleApps.first().path).has_value();
     return merge(std::move(bundleApps), firstInstalled, menuApps, fileManager);

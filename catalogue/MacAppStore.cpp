@@ -63,6 +63,7 @@ void MacAppStore::setAllInstalledApps(const QList<InstalledApp> &apps)
 {
     m_allInstalledApps = apps;
     emit allInstalledAppsChanged();
+    renderMissingIcons();
 }
 
 bool MacAppStore::isSelected(const InstalledApp &app) const
@@ -84,9 +85,69 @@ void MacAppStore::toggleSelection(const InstalledApp &app)
     }
     if (apps.size() >= maxSelectedApps)
         return;
-    apps.append(AppItem(QUuid::createUuid(), app.bundleID, app.name, pngIconData(app), apps.size(),
-                        false, false, false));
+    // A cached file is taken at once; a rendering is made on a worker, as a
+    // large or complex icon takes long, and joins the item when ready.
+    const std::optional<QByteArray> cached = IconCache::read(app.bundleID);
+    apps.append(AppItem(QUuid::createUuid(), app.bundleID, app.name, cached, apps.size(), false, false, false));
+    if (!cached && app.icon)
+        renderIcon(app); // pending before the views hear of the item
     commitSelectedApps(std::move(apps));
+}
+
+bool MacAppStore::isIconPending(const QString &bundleID) const
+{
+    return m_iconsPending.contains(bundleID);
+}
+
+void MacAppStore::renderIcon(const InstalledApp &app)
+{
+    if (m_iconsPending.contains(app.bundleID))
+        return;
+    m_iconsPending.insert(app.bundleID);
+    // As for the scan: the watcher goes with the store, and the icon with it.
+    auto *watcher = new QFutureWatcher<std::optional<QByteArray>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, bundleID = app.bundleID] {
+        iconRendered(bundleID, watcher->result());
+        watcher->deleteLater();
+    });
+    // The worker writes the file: the rendering is kept even when the store
+    // has gone meanwhile.
+    watcher->setFuture(QtConcurrent::run([icon = *app.icon, bundleID = app.bundleID] {
+        std::optional<QByteArray> png = IconCache::renderPng(icon);
+        if (png)
+            IconCache::write(bundleID, *png);
+        return png;
+    }));
+}
+
+void MacAppStore::iconRendered(const QString &bundleID, const std::optional<QByteArray> &png)
+{
+    m_iconsPending.remove(bundleID);
+    if (!png)
+        return;
+    bool arrived = false;
+    for (AppItem &item : m_selectedApps) {
+        if (item.bundleIdentifier == bundleID && !item.iconData) {
+            item.iconData = png;
+            arrived = true;
+        }
+    }
+    if (!arrived)
+        return;
+    emit selectedAppsChanged();
+    emit selectedIconsArrived();
+}
+
+void MacAppStore::renderMissingIcons()
+{
+    for (const AppItem &item : std::as_const(m_selectedApps)) {
+        if (item.iconData)
+            continue;
+        const auto found = std::find_if(m_allInstalledApps.cbegin(), m_allInstalledApps.cend(),
+                                        [&](const InstalledApp &app) { return app.bundleID == item.bundleIdentifier; });
+        if (found != m_allInstalledApps.cend() && found->icon)
+            renderIcon(*found);
+    }
 }
 
 void MacAppStore::moveSelections(const QSet<int> &fromOffsets, int toOffset)

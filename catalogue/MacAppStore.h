@@ -54,13 +54,21 @@ public:
     // "TendrilIcons" in the user's caches directory, created if missing.
     QString iconCacheDirectory() const;
     // The cached icon file's bytes, else a fresh 128 x 128 PNG rendering
-    // (written to the cache); nothing when the app has no icon.
+    // (written to the cache); nothing when the app has no icon. Any thread:
+    // the store itself renders on a worker.
     std::optional<QByteArray> pngIconData(const InstalledApp &app) const;
+
+    // Whether the icon of a selected application is being rendered: its
+    // item has no icon data until it arrives.
+    bool isIconPending(const QString &bundleID) const;
 
 signals:
     // Emitted after the list has changed.
     void allInstalledAppsChanged();
     void selectedAppsChanged();
+    // After selectedAppsChanged, when only icons arrived: a selected
+    // application's icon rendered after it was added or loaded.
+    void selectedIconsArrived();
 
 private:
     void loadInstalledApps();
@@ -70,8 +78,16 @@ private:
     void setAllInstalledApps(const QList<InstalledApp> &apps);
     // Renumbers, saves and announces the new grid.
     void commitSelectedApps(QList<AppItem> apps);
+    // Renders the app's icon on a worker, once at a time per application;
+    // the selected item of that application takes it when it arrives.
+    void renderIcon(const InstalledApp &app);
+    void iconRendered(const QString &bundleID, const std::optional<QByteArray> &png);
+    // Selected items whose icon file was gone at load, once the scan has
+    // found their application.
+    void renderMissingIcons();
 
     QList<InstalledApp> m_allInstalledApps;
     QList<AppItem> m_selectedApps;
+    QSet<QString> m_iconsPending;
     std::unique_ptr<UserDefaults> m_defaults;
 };

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <csignal>
@@ -48,9 +49,9 @@ QList<QString> programsOfProcess(const ProcessRecord &process)
 
 std::optional<QString> desktopEntryPath(const QString &desktopId)
 {
-    std::shared_ptr<const DesktopEntryIndex> entries = DesktopEntryCache::shared().entries();
-    if (!entries->byId(desktopId)) // perhaps installed a moment ago
-        entries = DesktopEntryCache::shared().reloaded();
+    // An entry installed a moment ago is there once the folder monitor's
+    // report has been read; a peer's unknown ID never causes a read.
+    const std::shared_ptr<const DesktopEntryIndex> entries = DesktopEntryCache::shared().entries();
     const DesktopEntry *entry = entries->byId(desktopId);
     return entry ? std::optional<QString>(entry->filePath) : std::nullopt;
 }
@@ -210,7 +211,8 @@ void LinuxApplicationServices::openApplication(
     const QString &bundlePath, std::function<void(std::optional<QString> error)> completion)
 {
     if (bundlePath.endsWith(QStringLiteral(".desktop"))) {
-        completion(launchDesktopEntry(bundlePath));
+        // The entry is read again to launch it: on a worker, like every read of one.
+        QThreadPool::globalInstance()->start([bundlePath, completion] { completion(launchDesktopEntry(bundlePath)); });
         return;
     }
     const std::optional<Bundle> bundle = openBundle(bundlePath);
@@ -261,7 +263,9 @@ void LinuxApplicationServices::activate(const RunningApplication &app)
     if (entry && entry->dbusActivatable)
         ApplicationBus::activate(entry->id);
     else if (entry && isWaylandSession())
-        launchDesktopEntry(entry->filePath); // a single-instance application raises itself
+        QThreadPool::globalInstance()->start([path = entry->filePath] {
+            launchDesktopEntry(path); // a single-instance application raises itself
+        });
 }
 
 void LinuxApplicationServices::hide(const RunningApplication &app)

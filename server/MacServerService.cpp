@@ -35,6 +35,8 @@ MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QO
     m_guard = std::make_unique<PairingGuard>(log);
     m_gate->setNotifications(m_platform.notifications);
     connect(m_gate.get(), &ConnectionGate::admitted, this, &MacServerService::adoptConnection);
+    // An icon rendered after its application was selected or restored.
+    connect(&m_appStore, &MacAppStore::selectedIconsArrived, this, &MacServerService::sendAppList);
     // One pending retry at most, also when the window starts the server
     // meanwhile; precise, as coarse timers fire up to 5 % early.
     m_listenerRetry.setSingleShot(true);

@@ -1,5 +1,6 @@
 #include "ui/SelectedAppsModel.h"
 
+#include "catalogue/AppIcon.h"
 #include "catalogue/MacAppStore.h"
 #include "ui/AppIconProvider.h"
 #include "ui/AppIcons.h"
@@ -35,6 +36,8 @@ void SelectedAppsModel::reload()
             QImage icon;
             if (item.iconData)
                 icon = QImage::fromData(*item.iconData);
+            else if (m_store->isIconPending(item.bundleIdentifier))
+                icon = genericAppIconImage(QSize(128, 128)); // until the rendering arrives
             m_rows.append({item, icon});
         }
     }

@@ -32,12 +32,26 @@ void SelectionPush::setServer(MacServerService *server)
     emit serverChanged();
 }
 
+namespace {
+
+// The same grid apart from icons that arrived: the server sends those itself.
+bool sameApartFromIcons(QList<AppItem> a, QList<AppItem> b)
+{
+    for (QList<AppItem> *list : {&a, &b})
+        for (AppItem &item : *list)
+            item.iconData.reset();
+    return a == b;
+}
+
+} // namespace
+
 void SelectionPush::selectionChanged()
 {
     const QList<AppItem> &current = m_store->selectedApps();
-    if (current == m_lastSeen)
-        return;
+    const bool same = sameApartFromIcons(current, m_lastSeen);
     m_lastSeen = current;
+    if (same)
+        return;
     if (!m_server)
         return;
     // Tied to the server, not to this object: a send already scheduled still

@@ -15,28 +15,41 @@ struct DesktopEntry {
     QString exec;     // the Exec and TryExec keys as written
     QString tryExec;
     QString startupWMClass;
+    QStringList mimeTypes;
     bool dbusActivatable = false;
     bool shown = true; // whether the menu shows it (NoDisplay, OnlyShowIn, ...)
 };
 
-// The desktop entries of $XDG_DATA_HOME and $XDG_DATA_DIRS, read through GIO,
-// which applies the menu rules: the first folder holding an ID wins, Hidden
-// masks it, only Type=Application, NoDisplay, OnlyShowIn/NotShowIn against
-// $XDG_CURRENT_DESKTOP, TryExec. GIO reads the XDG variables once per process.
-// Any thread.
+// The desktop entries of $XDG_DATA_HOME and $XDG_DATA_DIRS. The folders are
+// walked here, not by GIO, which opens every file it finds: a FIFO named
+// "*.desktop" would block it for good. Each file is read with a size cap and
+// handed to GIO as a key file, which applies the menu rules: Hidden, only
+// Type=Application, NoDisplay, OnlyShowIn/NotShowIn against
+// $XDG_CURRENT_DESKTOP, TryExec, the localized Name. The first folder holding
+// an ID wins, whatever that file holds. Reads files: not for the main thread.
 namespace DesktopEntries {
 
+// Real entries, translations included, stay far below this; a larger file is
+// not an application's entry.
+constexpr qint64 maxEntryBytes = 1024 * 1024;
+// A menu has hundreds of entries; a folder holding more is not a menu.
+constexpr int maxEntries = 50000;
+
 // Where entries are looked for, in order: $XDG_DATA_HOME/applications, then
-// each $XDG_DATA_DIRS/applications.
+// each $XDG_DATA_DIRS/applications (the values GLib read at its first call).
 QStringList applicationDirectories();
 
-// Every application entry, shown or not, ordered by ID.
+// Every application entry, shown or not, ordered by ID. Subfolders give IDs
+// with '-' for '/': kde4/kate.desktop is "kde4-kate".
 QList<DesktopEntry> allApplications();
 
-// Every entry the menu shows, ordered by ID.
-QList<DesktopEntry> shownApplications();
+// The entry of `entries` that opens folders ("inode/directory"): the first
+// installed default of the mimeapps.list files, else of their added
+// associations, else the first shown entry declaring the type.
+std::optional<DesktopEntry> defaultFileManager(const QList<DesktopEntry> &entries);
 
-// The entry that opens folders ("inode/directory"), if one is set up.
-std::optional<DesktopEntry> defaultFileManager();
+// The entry in the file at `path`, with the given ID: nothing for anything
+// but a regular file of at most maxEntryBytes holding an application entry.
+std::optional<DesktopEntry> read(const QString &id, const QString &path);
 
 } // namespace DesktopEntries

@@ -2,9 +2,9 @@
 
 #include "platform/freedesktop/DesktopEntryIndex.h"
 
-#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
-
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cstdlib>
@@ -85,10 +85,13 @@ QString lastPart(const QString &id)
 
 std::shared_ptr<const DesktopEntryIndex> DesktopEntryIndex::load()
 {
-    return std::make_shared<const DesktopEntryIndex>(DesktopEntries::allApplications());
+    QList<DesktopEntry> entries = DesktopEntries::allApplications();
+    const std::optional<DesktopEntry> fileManager = DesktopEntries::defaultFileManager(entries);
+    return std::make_shared<const DesktopEntryIndex>(std::move(entries), fileManager ? fileManager->id : QString());
 }
 
-DesktopEntryIndex::DesktopEntryIndex(QList<DesktopEntry> entries) : m_entries(std::move(entries))
+DesktopEntryIndex::DesktopEntryIndex(QList<DesktopEntry> entries, const QString &fileManagerId)
+    : m_entries(std::move(entries))
 {
     for (qsizetype index = 0; index < m_entries.size(); ++index) {
         const DesktopEntry &entry = m_entries.at(index);
@@ -108,6 +111,12 @@ DesktopEntryIndex::DesktopEntryIndex(QList<DesktopEntry> entries) : m_entries(st
         if (!m_byIdName.contains(lastPart(entry.id).toLower()))
             m_byIdName.insert(lastPart(entry.id).toLower(), index);
     }
+    m_fileManager = m_byId.value(fileManagerId, -1);
+}
+
+const DesktopEntry *DesktopEntryIndex::fileManager() const
+{
+    return m_fileManager < 0 ? nullptr : &m_entries.at(m_fileManager);
 }
 
 const DesktopEntry *DesktopEntryIndex::byId(const QString &id) const
@@ -141,36 +150,69 @@ const DesktopEntry *DesktopEntryIndex::byWindowClass(const QString &instance, co
 
 DesktopEntryCache &DesktopEntryCache::shared()
 {
-    static DesktopEntryCache cache;
-    return cache;
+    // Never destroyed: a background pass may still run at exit.
+    static DesktopEntryCache *cache = new DesktopEntryCache;
+    return *cache;
 }
 
-DesktopEntryCache::DesktopEntryCache()
+DesktopEntryCache::DesktopEntryCache() : m_entries(std::make_shared<const DesktopEntryIndex>())
 {
-    // The monitor reports on the main context, which the program's event loop runs.
-    GAppInfoMonitor *monitor = g_app_info_monitor_get();
-    g_signal_connect(monitor, "changed", G_CALLBACK(+[](GAppInfoMonitor *, gpointer stale) {
-                         static_cast<std::atomic<bool> *>(stale)->store(true);
-                     }), &m_stale);
+    // Each applications folder is watched itself, as GIO's own monitor does:
+    // GIO's application monitor only runs once GIO has opened every entry.
+    // The monitors are made on the main context, which the event loop runs,
+    // whichever thread gets here first; they report there.
+    g_idle_add(+[](gpointer cache) -> gboolean {
+        for (const QString &folder : DesktopEntries::applicationDirectories()) {
+            GFile *file = g_file_new_for_path(QFile::encodeName(folder).constData());
+            GFileMonitor *monitor = g_file_monitor_directory(file, G_FILE_MONITOR_NONE, nullptr, nullptr);
+            g_object_unref(file);
+            if (monitor)
+                g_signal_connect(monitor, "changed", G_CALLBACK(&DesktopEntryCache::folderChanged), cache);
+        }
+        return G_SOURCE_REMOVE;
+    }, this);
+}
+
+void DesktopEntryCache::folderChanged(void *, void *, void *, int, void *cache)
+{
+    auto *self = static_cast<DesktopEntryCache *>(cache);
+    self->m_stale = true;
+    self->loadInBackground();
 }
 
 std::shared_ptr<const DesktopEntryIndex> DesktopEntryCache::entries()
 {
+    if (m_passes == 0)
+        loadInBackground();
     QMutexLocker lock(&m_mutex);
-    if (m_stale.exchange(false) || !m_entries) {
-        m_entries = DesktopEntryIndex::load();
-        m_loadedAtMs = QDateTime::currentMSecsSinceEpoch();
-    }
     return m_entries;
 }
 
-std::shared_ptr<const DesktopEntryIndex> DesktopEntryCache::reloaded()
+std::shared_ptr<const DesktopEntryIndex> DesktopEntryCache::load()
 {
+    QMutexLocker loading(&m_loading);
+    if (m_passes > 0 && !m_stale) {
+        QMutexLocker lock(&m_mutex);
+        return m_entries;
+    }
+    m_stale = false; // a change from here on is read by the next pass
+    std::shared_ptr<const DesktopEntryIndex> entries = DesktopEntryIndex::load();
     {
         QMutexLocker lock(&m_mutex);
-        if (m_entries && QDateTime::currentMSecsSinceEpoch() - m_loadedAtMs < 1000)
-            return m_entries;
-        m_stale = true;
+        m_entries = entries;
     }
-    return entries();
+    ++m_passes;
+    return entries;
+}
+
+void DesktopEntryCache::loadInBackground()
+{
+    if (m_backgroundLoad.exchange(true))
+        return; // one pending at a time; it reads whatever changed before it starts
+    QThreadPool::globalInstance()->start([this] {
+        do {
+            load();
+            m_backgroundLoad = false;
+        } while (m_stale && !m_backgroundLoad.exchange(true));
+    });
 }

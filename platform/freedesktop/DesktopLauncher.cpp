@@ -1,5 +1,6 @@
 #include "platform/freedesktop/DesktopLauncher.h"
 
+#include "platform/files/RegularFile.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"
 #include "platform/freedesktop/SystemdScope.h"
 
@@ -7,9 +8,28 @@
 
 #include <gio/gdesktopappinfo.h>
 
+namespace {
+
+// Read here with a cap, not by GLib: the file may have become a FIFO since
+// the entries were read.
+GDesktopAppInfo *appInfoOf(const QString &desktopFile)
+{
+    const std::optional<QByteArray> bytes = RegularFile::read(desktopFile, DesktopEntries::maxEntryBytes);
+    if (!bytes)
+        return nullptr;
+    GKeyFile *file = g_key_file_new();
+    GDesktopAppInfo *info = nullptr;
+    if (g_key_file_load_from_data(file, bytes->constData(), gsize(bytes->size()), G_KEY_FILE_NONE, nullptr))
+        info = g_desktop_app_info_new_from_keyfile(file);
+    g_key_file_free(file);
+    return info;
+}
+
+} // namespace
+
 std::optional<QString> launchDesktopEntry(const QString &desktopFile)
 {
-    GDesktopAppInfo *info = g_desktop_app_info_new_from_filename(desktopFile.toUtf8().constData());
+    GDesktopAppInfo *info = appInfoOf(desktopFile);
     if (!info)
         return QStringLiteral("%1 is not a usable desktop entry").arg(desktopFile);
     // Loaded from a file, the entry does not know its ID; the installed entries do.

@@ -4,6 +4,7 @@
 // the icon cache, an oversized stored selection.
 #include "CatalogueFixtures.h"
 #include "DesktopFixtures.h"
+#include "tests/TestTime.h"
 
 #include "catalogue/AppIcon.h"
 #include "catalogue/IconCache.h"
@@ -14,6 +15,8 @@
 #include "platform/StandardLocations.h"
 #include "platform/UserDefaults.h"
 
+#include <QBuffer>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -40,6 +43,57 @@ long peakResidentKb()
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+// CPU time of the calling thread, not the clock on the wall.
+double threadCpuMs()
+{
+    rusage usage {};
+    getrusage(RUSAGE_THREAD, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xffffffff;
+    for (const char c : bytes) {
+        crc ^= quint8(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    QByteArray chunk;
+    QDataStream out(&chunk, QIODevice::WriteOnly);
+    out << quint32(data.size());
+    out.writeRawData(type.constData(), 4);
+    out.writeRawData(data.constData(), int(data.size()));
+    out << crc32(type + data);
+    return chunk;
+}
+
+// A valid one-bit PNG of side x side black pixels: small on disk, huge once drawn.
+QByteArray oneBitPng(int side)
+{
+    QByteArray header;
+    QDataStream out(&header, QIODevice::WriteOnly);
+    out << quint32(side) << quint32(side) << quint8(1) << quint8(0) << quint8(0) << quint8(0) << quint8(0);
+    const QByteArray rows(qsizetype(side) * (1 + (side + 7) / 8), '\0');
+    return "\x89PNG\r\n\x1a\n" + pngChunk("IHDR", header) + pngChunk("IDAT", qCompress(rows, 9).mid(4)) + pngChunk("IEND", {});
+}
+
+// A blue square and `count` small shapes over it in a 2-unit grid.
+QByteArray manyShapesSvg(int count, const char *shape)
+{
+    QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"16\" height=\"16\" viewBox=\"0 0 400 400\">"
+                     "<rect width=\"400\" height=\"400\" fill=\"#0000ff\"/>";
+    for (int i = 0; i < count; ++i)
+        svg += QString("<%1 d=\"M%2 %3h2v2h-2z\" x=\"%2\" y=\"%3\" width=\"2\" height=\"2\" fill=\"#0000ff\"/>")
+                   .arg(shape).arg(i % 200 * 2).arg(i / 200 % 200 * 2).toUtf8();
+    return svg + "</svg>";
 }
 
 
@@ -198,6 +252,53 @@ private slots:
         QCOMPARE(AppIcon::fromFile(dir.filePath("Missing.icns")).image(QSize(64, 64)), generic);
     }
 
+    // Bounds checked before decoding: a drawing over 2 MB or of too many
+    // elements, a raster image declaring a side over 4096 pixels. Each costs
+    // the drawing thread little time and memory, whatever it holds.
+    void iconsOverTheirBoundsDrawTheGenericIcon_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QColor>("drawn"); // invalid: the generic icon
+        const auto png = [](int width, int height) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            solidImage(1, Qt::green).scaled(width, height).save(&buffer, "PNG");
+            return bytes;
+        };
+        QTest::newRow("svg") << solidSvg(Qt::blue) << "svg" << QColor(Qt::blue);
+        QTest::newRow("svg of 1,500 paths") << manyShapesSvg(1500, "path") << "svg" << QColor(Qt::blue);
+        QTest::newRow("svg of 20,000 paths, under 2 MB") << manyShapesSvg(20000, "path") << "svg" << QColor();
+        QTest::newRow("svg of 100,000 paths, 8 MB") << manyShapesSvg(100000, "path") << "svg" << QColor();
+        QTest::newRow("svg padded over 2 MB")
+            << solidSvg(Qt::blue).replace("</svg>", "<!--" + QByteArray(2 << 20, 'x') + "--></svg>") << "svg" << QColor();
+        QTest::newRow("png 4096 wide") << png(4096, 8) << "png" << QColor(Qt::green);
+        QTest::newRow("png 4097 high") << png(8, 4097) << "png" << QColor();
+        QTest::newRow("png 20,000 x 20,000, one bit") << oneBitPng(20000) << "png" << QColor();
+    }
+
+    void iconsOverTheirBoundsDrawTheGenericIcon()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, suffix);
+        QFETCH(QColor, drawn);
+        const QString path = dir.filePath("bounded." + suffix);
+        QVERIFY(writeFile(path, bytes));
+        const long memoryBefore = peakResidentKb();
+        const double cpuBefore = threadCpuMs();
+        const QImage image = AppIcon::fromFile(path).image(QSize(128, 128));
+        const double cpuMs = threadCpuMs() - cpuBefore;
+        const long grownKb = peakResidentKb() - memoryBefore;
+        if (drawn.isValid())
+            QCOMPARE(centre(image), drawn);
+        else
+            QCOMPARE(image, genericAppIconImage(QSize(128, 128)));
+        // Unbounded, the 100,000 paths took 20 s and the one-bit PNG 600 MB.
+        QVERIFY2(cpuMs < 500, qPrintable(QString::number(cpuMs)));
+        QVERIFY2(grownKb < 64 * 1024, qPrintable(QString::number(grownKb)));
+    }
+
     void propertyListBombsAreRefusedBeforeParsing_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -302,18 +403,25 @@ private slots:
     {
         MacAppStore store;
         QSignalSpy changed(&store, &MacAppStore::selectedAppsChanged);
+        QSignalSpy arrived(&store, &MacAppStore::selectedIconsArrived);
         store.toggleSelection(app("o.one"));
-        const AppItem first = store.selectedApps().first();
-        QCOMPARE(first.displayName, QString("ONE"));
-        QVERIFY(!first.id.isNull() && first.iconData);
-        select(store, {"o.two", "o.three", "o.four", "o.five", "o.six", "o.seven", "o.eight"});
-        QCOMPARE(changed.count(), 8);
+        // Shown at once; the icon is rendered on a worker and follows.
+        QCOMPARE(store.selectedApps().first().displayName, QString("ONE"));
+        QVERIFY(!store.selectedApps().first().iconData && store.isIconPending("o.one"));
+        TRY_VERIFY(store.selectedApps().first().iconData);
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(arrived.count(), 1);
+        QVERIFY(!store.isIconPending("o.one"));
+        QCOMPARE(store.selectedApps().first().iconData, IconCache::read("o.one"));
+        for (const char *id : {"o.two", "o.three", "o.four", "o.five", "o.six", "o.seven", "o.eight"})
+            store.toggleSelection(app(id, std::nullopt));
+        QCOMPARE(changed.count(), 9);
         const std::optional<QByteArray> full = stored();
         store.toggleSelection(app("o.ninth"));
         QCOMPARE(store.selectedApps().size(), MacAppStore::maxSelectedApps);
         QCOMPARE(stored(), full);
-        QVERIFY(!QFile::exists(iconDirectory() + "/o.ninth.png"));
-        QCOMPARE(changed.count(), 8);
+        QVERIFY(!store.isIconPending("o.ninth"));
+        QCOMPARE(changed.count(), 9);
         store.toggleSelection(app("o.three")); // another record of the same app
         QCOMPARE(layout(store.selectedApps()), QString("o.one@0 o.two@1 o.four@2 o.five@3 o.six@4 o.seven@5 o.eight@6"));
         QCOMPARE(storedLayout(), layout(store.selectedApps()));
@@ -338,7 +446,7 @@ private slots:
             store.removeSelections({1, 3, 42});
             QCOMPARE(layout(store.selectedApps()), QString("m.A@0 m.C@1"));
             QCOMPARE(storedLayout(), layout(store.selectedApps()));
-            QVERIFY(QFile::exists(iconDirectory() + "/m.B.png")); // icon files stay
+            TRY_VERIFY(QFile::exists(iconDirectory() + "/m.B.png")); // icon files stay
             store.removeSelections({0, 1});
             QCOMPARE(stored(), std::optional<QByteArray>("[]"));
         }
@@ -389,6 +497,8 @@ private slots:
         {
             MacAppStore store;
             select(store, {"s.a", "s.b", "s.c"});
+            TRY_VERIFY(std::all_of(store.selectedApps().cbegin(), store.selectedApps().cend(),
+                                   [](const AppItem &item) { return item.iconData.has_value(); }));
             before = store.selectedApps();
         }
         QVERIFY(QFile::remove(iconDirectory() + "/s.b.png"));
@@ -407,6 +517,27 @@ private slots:
         QVERIFY(!QFile::exists(iconDirectory() + "/s.b.png"));
     }
 
+    // An icon file gone from the cache (a new home, a cleared ~/.cache) is
+    // rendered again once the scan finds the application; one never found
+    // stays without.
+    void restoredSelectionGetsMissingIconsRenderedAgain()
+    {
+        const QString bundle = makeBundle(m_home->applications(), "Viewer.app",
+                                          {{"CFBundleIdentifier", "r.viewer"}, {"CFBundleIconFile", "Viewer.icns"}});
+        QVERIFY(writeIcns(bundle + "/Contents/Resources/Viewer.icns", {solidImage(128, Qt::yellow)}));
+        SettingsUserDefaults().setData(key, R"([{"bundleID":"r.gone","displayName":"Gone","gridIndex":0},
+                                                {"bundleID":"r.viewer","displayName":"Viewer","gridIndex":1}])");
+        MacAppStore store;
+        QSignalSpy arrived(&store, &MacAppStore::selectedIconsArrived);
+        QVERIFY(!store.selectedApps().at(1).iconData); // loading renders nothing
+        TRY_VERIFY(store.selectedApps().at(1).iconData);
+        QCOMPARE(centre(QImage::fromData(*store.selectedApps().at(1).iconData, "PNG")), QColor(Qt::yellow));
+        QCOMPARE(IconCache::read("r.viewer"), store.selectedApps().at(1).iconData);
+        QCOMPARE(arrived.count(), 1);
+        QVERIFY(!store.selectedApps().at(0).iconData && !store.isIconPending("r.gone"));
+        QCOMPARE(layout(store.selectedApps()), QString("r.gone@0 r.viewer@1"));
+    }
+
     void iconFilesAreWrittenAndReused()
     {
         qputenv("XDG_CACHE_HOME", (m_home->path() + "/deep/caches").toUtf8()); // not there yet
@@ -415,6 +546,7 @@ private slots:
         MacAppStore store;
         QCOMPARE(store.iconCacheDirectory(), m_home->path() + "/deep/caches/TendrilIcons");
         store.toggleSelection(viewer);
+        TRY_VERIFY(store.selectedApps().first().iconData);
         const QString file = store.iconCacheDirectory() + "/w.viewer.png";
         const QByteArray icon = store.selectedApps().first().iconData.value_or("");
         QCOMPARE(fileBytes(file), icon);
@@ -440,6 +572,7 @@ private slots:
         QVERIFY(writeFile(iconDirectory(), "in the way")); // a file where the folder should be
         MacAppStore store;
         store.toggleSelection(app("f.blocked"));
+        TRY_VERIFY(store.selectedApps().first().iconData);
         QCOMPARE(QImage::fromData(store.selectedApps().first().iconData.value_or(""), "PNG").size(), QSize(128, 128));
         QCOMPARE(storedLayout(), QString("f.blocked@0"));
         QCOMPARE(fileBytes(iconDirectory()), QByteArray("in the way"));
@@ -455,6 +588,8 @@ private slots:
             select(store, {"../secret", "a/b", "..", ".", QString("nul") + QChar(0) + "x"});
             QCOMPARE(layout(store.selectedApps()), unsafeLayout);
             // Rendered and kept in memory, never read from or written to a file.
+            TRY_VERIFY(std::none_of(store.selectedApps().cbegin(), store.selectedApps().cend(),
+                                    [&](const AppItem &item) { return store.isIconPending(item.bundleIdentifier); }));
             for (const AppItem &item : store.selectedApps())
                 QVERIFY(item.iconData && item.iconData != std::optional<QByteArray>("outside"));
         }

@@ -5,9 +5,13 @@
 #include "tests/server/ServerFixture.h"
 #include "tests/server/TestPhone.h"
 
+#include "tests/TestTime.h"
+
 #include "catalogue/AppScanner.h"
 #include "catalogue/DesktopApps.h"
 #include "catalogue/IconCache.h"
+#include "platform/LinuxApplicationServices.h"
+#include "platform/freedesktop/DesktopEntryIndex.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,6 +44,7 @@ class DesktopEntriesTest : public QObject, ServerFixture {
     Q_OBJECT
 
     QTemporaryDir root;
+    LinuxApplicationServices applications;
     const QString local = root.filePath("home/.local/share"), sys1 = root.filePath("sys1"),
                   sys2 = root.filePath("sys2");
 
@@ -71,6 +76,11 @@ class DesktopEntriesTest : public QObject, ServerFixture {
             {one, "org.test.Climb.desktop", "Name=C\nIcon=../icons/hicolor/128x128/apps/pngicon", "org.test.Climb", "C", {}},
             {one, "org.test.Missing.desktop", "Name=Missing\nIcon=nothing-here", "org.test.Missing", "Missing", {}},
             {one, "org.test.Huge.desktop", "Name=Huge\nX-Pad=" + QString(10 << 20, 'x'), "org.test.Huge", "", {}},
+            {one, "org.test.TwoMiB.desktop", "Name=Two\nX-Pad=" + QString(2 << 20, 'x'), "org.test.TwoMiB", "", {}},
+            {one, "org.test.Large.desktop", "Name=Large\nX-Pad=" + QString(1000 << 10, 'x'), "org.test.Large", "Large", {}},
+            // Icons over their bounds: the generic icon, at no great cost.
+            {one, "org.test.BigSvg.desktop", "Name=BigSvg\nIcon=" + root.filePath("big.svg"), "org.test.BigSvg", "BigSvg", {}},
+            {one, "org.test.WidePng.desktop", "Name=WidePng\nIcon=" + root.filePath("wide.png"), "org.test.WidePng", "WidePng", {}},
             // Identifiers that cannot name a file in the icon cache.
             {one, "..desktop", "Name=Dot\nIcon=pngicon", ".", "Dot", Qt::green},
             {one, QString(longId).replace('-', '/') + ".desktop", "Name=Long\nIcon=pngicon", longId, "Long", Qt::green},
@@ -88,6 +98,9 @@ class DesktopEntriesTest : public QObject, ServerFixture {
         writeFile(one + "org.test.Link.desktop", "[Desktop Entry]\nType=Link\nName=L\nURL=file:///\n");
         writeFile(one + "org.test.Garbage.desktop", QByteArray("\x00\xff[Desktop\n=\x01", 14));
         QFile::link(root.filePath("nowhere"), one + "org.test.Dangling.desktop");
+        // A FIFO blocks whoever opens it: GIO's own scan would wait here for good.
+        mkfifo(QFile::encodeName(local + "/applications/org.test.Pipe.desktop").constData(), 0600);
+        mkfifo(QFile::encodeName(one + "org.test.Pipe.desktop").constData(), 0600);
         QDir().mkpath(one + "org.test.Dir.desktop");
         writeFile(root.filePath("etc/mimeapps.list"), "[Default Applications]\ninode/directory=org.test.Files.desktop\n");
 
@@ -111,6 +124,8 @@ class DesktopEntriesTest : public QObject, ServerFixture {
             solidImage(side, colour).save(path);
         }
         writeFile(root.filePath("notimage.png"), "not an image");
+        writeFile(root.filePath("big.svg"), solidSvg(Qt::blue).replace("</svg>", "<!--" + QByteArray(2 << 20, 'x') + "--></svg>"));
+        solidImage(1, Qt::red).scaled(4097, 4).save(root.filePath("wide.png"));
         mkfifo(QFile::encodeName(root.filePath("fifo")).constData(), 0600);
     }
 
@@ -125,7 +140,7 @@ private slots:
         for (const auto &[name, value] : environment)
             qputenv(name, value.toUtf8());
         makeTree();
-        setUp();
+        setUp(&applications);
         TRY_VERIFY(!store->allInstalledApps().isEmpty());
     }
 
@@ -146,7 +161,7 @@ private slots:
             QCOMPARE(image.size(), QSize(128, 128));
             QVERIFY2(c.icon.isValid() ? image.pixelColor(64, 64) == c.icon : *png == generic, qPrintable(c.id));
         }
-        for (const char *id : {"org.test.Link", "org.test.Garbage", "org.test.Dangling", "org.test.Dir"})
+        for (const char *id : {"org.test.Link", "org.test.Garbage", "org.test.Dangling", "org.test.Dir", "org.test.Pipe"})
             QVERIFY2(find(id).bundleID.isEmpty(), id);
         const QStringList cached = QDir(store->iconCacheDirectory()).entryList(QDir::Files | QDir::Hidden);
         QVERIFY(cached.contains("kde4-kate.png") && !cached.contains(".png") && !cached.contains(longId + ".png"));
@@ -253,7 +268,7 @@ private slots:
         for (int i = 0; i < 50; ++i)
             makeBundle(apps, QString("App%1.app").arg(i), identified(QString("n.%1").arg(i)));
         { MacAppStore released; }
-        QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(scaledMs(10000)));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -278,6 +293,45 @@ private slots:
             QCOMPARE(icon.size(), QSize(128, 128));
             QCOMPARE(icon.pixelColor(64, 64), colours[i]);
         }
+        // An icon rendered after the selection is sent by itself: no window here.
+        QVERIFY(QFile::remove(store->iconCacheDirectory() + "/org.test.Abs.png"));
+        const int lists = phone.kinds().count(TDMessageKind::appListUpdate);
+        store->toggleSelection(find("org.test.Abs"));
+        QVERIFY(!store->selectedApps().last().iconData);
+        TRY_COMPARE(phone.kinds().count(TDMessageKind::appListUpdate), lists + 1);
+        const auto last = std::find_if(phone.received.rbegin(), phone.received.rend(),
+                                       [](const TDMessage &m) { return m.is<td::AppListUpdate>(); });
+        const auto *updated = last->get<td::AppListUpdate>();
+        QVERIFY(updated->apps.size() == 3);
+        const QImage icon = QImage::fromData(updated->apps.last().iconData.value_or(QByteArray()), "PNG");
+        QCOMPARE(icon.pixelColor(64, 64), QColor(Qt::cyan));
+    }
+
+    // Launch requests for IDs that are not installed are answered from the
+    // entries read: however many come, none reads the folders again, and the
+    // connection keeps answering. A new entry is read once its folder
+    // reports the change.
+    void unknownIdsNeverReadTheEntries()
+    {
+        TRY_VERIFY(!server->isConnected());
+        TestPhone phone(port);
+        QVERIFY(phone.waitConnected() && phone.waitFor(1));
+        phone.take(); // macHello
+        phone.send(td::IPhoneHello{server->pin()});
+        TRY_VERIFY(server->serverState() == ServerState::paired);
+        const int passes = DesktopEntryCache::shared().passes();
+        QVERIFY(passes > 0);
+        for (int i = 1; i <= 200; ++i) {
+            phone.send(td::LaunchApp{QString("org.test.Unknown%1").arg(i)});
+            if (i % 20 == 0)
+                phone.send(td::Ping{});
+        }
+        TRY_COMPARE(phone.kinds().count(TDMessageKind::pong), 10);
+        QCOMPARE(DesktopEntryCache::shared().passes(), passes);
+        QVERIFY(!applications.urlForApplication("org.test.Fresh"));
+        QVERIFY(writeDesktopEntry(local + "/applications", "org.test.Fresh.desktop", "Name=Fresh"));
+        TRY_COMPARE(applications.urlForApplication("org.test.Fresh"), local + "/applications/org.test.Fresh.desktop");
+        QVERIFY(DesktopEntryCache::shared().passes() > passes);
     }
 };
 

@@ -25,12 +25,15 @@ struct ServerFixture {
     std::unique_ptr<MacServerService> server;
     quint16 port = 0;
 
-    void setUp()
+    // With `applications`, the server steers real applications through it.
+    void setUp(ApplicationServices *applications = nullptr)
     {
         qputenv("HOME", home.path().toUtf8());
         qunsetenv("XDG_CONFIG_HOME");
         qunsetenv("XDG_CACHE_HOME");
         fake = std::make_unique<FakePlatform>();
+        if (applications)
+            fake->platform.applications = applications;
         store = std::make_unique<MacAppStore>();
         server = std::make_unique<MacServerService>(*store, &fake->platform);
         QTcpServer probe;
