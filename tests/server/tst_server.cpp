@@ -340,6 +340,31 @@ private slots:
         QVERIFY2(now >= atLeastHours * 3600'000, qPrintable(QString::number(now / 3600'000.0)));
     }
 
+    // A burst of connections made while the server cannot accept: each is
+    // greeted or closed, none is left hanging, and the newest is served.
+    void everyConnectionOfABurstIsGreetedOrClosed()
+    {
+        startServer();
+        std::vector<std::unique_ptr<QTcpSocket>> sockets(500);
+        for (auto &socket : sockets) {
+            socket = std::make_unique<QTcpSocket>();
+            socket->connectToHost(QHostAddress::LocalHost, port);
+        }
+        const auto settled = [](const std::unique_ptr<QTcpSocket> &socket) {
+            return socket->bytesAvailable() > 0 || socket->state() == QAbstractSocket::UnconnectedState;
+        };
+        const auto unsettled = [&] { return std::count_if(sockets.begin(), sockets.end(), std::not_fn(settled)); };
+        TRY_COMPARE_WITHIN(unsettled(), 0, 20000);
+        // Only the one adopted last stays open.
+        const auto open = [&] {
+            return std::count_if(sockets.begin(), sockets.end(), [](const auto &socket) {
+                return socket->state() == QAbstractSocket::ConnectedState;
+            });
+        };
+        TRY_COMPARE(open(), 1);
+        TRY_VERIFY(server->isConnected());
+    }
+
     void messagesOverTheFrameLimitAreNotSent()
     {
         startServer();
