@@ -276,8 +276,13 @@ void MacServerService::sendAppList()
     if (!isConnected())
         return;
     send(td::AppListUpdate{m_appStore.selectedApps()});
-    QTimer::singleShot(runningAppsAfterListMs, Qt::PreciseTimer, this,
-                       &MacServerService::sendRunningAppsNow);
+    // For the phone that got the list: one adopted in the meantime has not
+    // paired, and is not told what runs here.
+    const QPointer<TDConnection> listed(connection());
+    QTimer::singleShot(runningAppsAfterListMs, Qt::PreciseTimer, this, [this, listed] {
+        if (listed && listed == connection())
+            sendRunningAppsNow();
+    });
 }
 
 MacServerService::RunningAppsSnapshot MacServerService::gatherRunningApps() const

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace {
 constexpr qint64 kMinuteMs = 60'000;
