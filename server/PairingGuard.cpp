@@ -37,8 +37,8 @@ bool PairingGuard::mayComparePin()
         return true;
     // One line per wait: a flood of guesses does not flood the log.
     if (verdict.allBusy && verdict.firstRefusal)
-        m_log.write(QStringLiteral("[Server] More than %1 PINs a minute: none is compared for %2 s")
-                        .arg(PinThrottle::pinsPerMinute).arg((verdict.waitMs + 999) / 1000));
+        m_log.write(QStringLiteral("[Server] %1 wrong PINs in a minute: no PIN is compared for %2 s")
+                        .arg(PinThrottle::wrongPinsPerMinute).arg((verdict.waitMs + 999) / 1000));
     return false;
 }
 

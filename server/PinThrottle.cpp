@@ -38,8 +38,8 @@ PinThrottle::Record &PinThrottle::recordFor(const QString &address, qint64 now)
 PinThrottle::Verdict PinThrottle::consider(const QString &address)
 {
     const qint64 now = m_clock();
-    while (!m_compared.empty() && m_compared.front() <= now - kMinuteMs)
-        m_compared.pop_front();
+    while (!m_wrongTimes.empty() && m_wrongTimes.front() <= now - kMinuteMs)
+        m_wrongTimes.pop_front();
 
     Verdict verdict;
     if (auto found = m_records.find(address); found != m_records.end() && found->waitUntil > now) {
@@ -47,18 +47,18 @@ PinThrottle::Verdict PinThrottle::consider(const QString &address)
         found->lastSeen = now;
         return verdict;
     }
-    if (int(m_compared.size()) >= pinsPerMinute) {
-        verdict = {false, m_compared.front() + kMinuteMs - now, true, !std::exchange(m_refusedAll, true)};
+    if (int(m_wrongTimes.size()) >= wrongPinsPerMinute) {
+        verdict = {false, m_wrongTimes.front() + kMinuteMs - now, true, !std::exchange(m_refusedAll, true)};
         return verdict;
     }
     m_refusedAll = false;
-    m_compared.push_back(now);
     return verdict;
 }
 
 qint64 PinThrottle::wrong(const QString &address)
 {
     const qint64 now = m_clock();
+    m_wrongTimes.push_back(now);
     Record &record = recordFor(address, now);
     if (++record.wrong % wrongPinsPerRound != 0)
         return 0;

@@ -277,6 +277,8 @@ private slots:
         QTest::newRow("other addresses are not kept waiting") << "a5 b= a=" << "cccccc" "w";
         QTest::newRow("thirty a minute for all") << "a4 b4 c4 d4 e4 f4 g4 h2 i= +59999 i= +1 i="
                                                  << QString(30, 'c') + "bbc";
+        QTest::newRow("right PINs do not count") << QString("a= ").repeated(40) + "b5 c5 d5 e5 f5 g4 h1 h="
+                                                 << QString(70, 'c') + "b";
     }
     void pinGuessingIsSlowed()
     {
