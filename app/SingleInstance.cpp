@@ -1,17 +1,34 @@
 #include "app/SingleInstance.h"
 
+#include "app/AppLog.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 const QByteArray kActivateLine = "activate ";
+const QByteArray kAnsweredLine = "activated\n";
 constexpr int kAnswerTimeoutMs = 3000;
+
+// The user on the other end of a local socket; -1 when unknown.
+qint64 peerUser(const QLocalSocket &socket)
+{
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
+        return -1;
+    return credentials.uid;
+}
 
 // What the new start brings along so the window may take the focus.
 QString ownActivationToken()
@@ -42,8 +59,9 @@ private:
 
 } // namespace
 
-SingleInstance::SingleInstance(QDBusConnection bus, QString socketPath, QObject *parent)
-    : QObject(parent), m_bus(std::move(bus)), m_socketPath(std::move(socketPath))
+SingleInstance::SingleInstance(QDBusConnection bus, QString socketPath, QObject *parent, QString why)
+    : QObject(parent), m_bus(std::move(bus)), m_socketPath(std::move(socketPath)),
+      m_noSocketWhy(std::move(why))
 {
 }
 
@@ -55,15 +73,39 @@ SingleInstance::~SingleInstance()
     }
 }
 
+bool SingleInstance::isPrivateFolder(const QString &path, QString *why)
+{
+    struct stat status {};
+    const QByteArray name = QFile::encodeName(path);
+    const char *problem = nullptr;
+    if (lstat(name.constData(), &status) != 0)
+        problem = "it cannot be read";
+    else if (!S_ISDIR(status.st_mode))
+        problem = "it is not a folder";
+    else if (status.st_uid != geteuid())
+        problem = "it belongs to another user";
+    else if ((status.st_mode & 07777) != 0700)
+        problem = "others may enter it (mode is not 0700)";
+    if (problem && why)
+        *why = QStringLiteral("%1: %2").arg(path, QLatin1String(problem));
+    return !problem;
+}
+
 SingleInstance *SingleInstance::forCurrentUser(QObject *parent)
 {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::tempPath();
-    const QString socket = QStringLiteral("%1/%2-%3.socket")
-                               .arg(folder, QLatin1String(busName))
-                               .arg(getuid());
-    return new SingleInstance(QDBusConnection::sessionBus(), socket, parent);
+    const QString socketName = QStringLiteral("%1.socket").arg(QLatin1String(busName));
+    QString why;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && isPrivateFolder(runtime, &why))
+        return new SingleInstance(QDBusConnection::sessionBus(), runtime + u'/' + socketName, parent);
+
+    // Made here with mode 0700 unless it exists; then it is used only if it
+    // is ours alone, as a folder that others can write lets them plant a socket.
+    const QString own = QStringLiteral("%1/tendril-%2").arg(QDir::tempPath()).arg(geteuid());
+    mkdir(QFile::encodeName(own).constData(), 0700);
+    if (isPrivateFolder(own, &why))
+        return new SingleInstance(QDBusConnection::sessionBus(), own + u'/' + socketName, parent);
+    return new SingleInstance(QDBusConnection::sessionBus(), QString(), parent, why);
 }
 
 SingleInstance::Claim SingleInstance::claim(QString *error)
@@ -104,18 +146,38 @@ SingleInstance::Claim SingleInstance::claimOnBus(QString *error)
 
 SingleInstance::Claim SingleInstance::claimSocket(QString *error)
 {
+    if (m_socketPath.isEmpty()) {
+        *error = QStringLiteral("No private folder for the single-instance socket (%1); "
+                                "starting without it").arg(m_noSocketWhy);
+        return Claim::failed;
+    }
+    const QDeadlineTimer deadline(kAnswerTimeoutMs);
     QLocalSocket other;
     other.connectToServer(m_socketPath);
-    if (other.waitForConnected(kAnswerTimeoutMs)) {
-        other.write(kActivateLine + ownActivationToken().toUtf8() + '\n');
-        // The owner closes the line once it has read it.
-        if (other.waitForBytesWritten(kAnswerTimeoutMs))
-            other.waitForDisconnected(kAnswerTimeoutMs);
-        return Claim::handedOver;
+    if (!other.waitForConnected(int(deadline.remainingTime())))
+        return takeOverSocket(error) ? Claim::owned : Claim::failed; // left behind by a run that ended
+
+    if (const qint64 user = peerUser(other); user != qint64(geteuid())) {
+        qCWarning(lcApp).noquote() << QStringLiteral("Ignoring %1: it is held by user %2, not by this user")
+                                          .arg(m_socketPath).arg(user);
+        return takeOverSocket(error) ? Claim::owned : Claim::failed;
     }
-    // Nobody answers: a socket left behind by a program that ended.
+    other.write(kActivateLine + ownActivationToken().toUtf8() + '\n');
+    other.flush();
+    while (!other.canReadLine() && other.state() == QLocalSocket::ConnectedState
+           && other.waitForReadyRead(int(deadline.remainingTime()))) {
+    }
+    if (other.canReadLine() && other.readLine(64) == kAnsweredLine)
+        return Claim::handedOver;
+    qCWarning(lcApp).noquote() << QStringLiteral("The running instance did not answer within %1 s; "
+                                                 "starting anyway").arg(kAnswerTimeoutMs / 1000);
+    return takeOverSocket(error) ? Claim::owned : Claim::failed;
+}
+
+bool SingleInstance::takeOverSocket(QString *error)
+{
     QLocalServer::removeServer(m_socketPath);
-    return listenOnSocket(error) ? Claim::owned : Claim::failed;
+    return listenOnSocket(error);
 }
 
 bool SingleInstance::listenOnSocket(QString *error)
@@ -127,22 +189,33 @@ bool SingleInstance::listenOnSocket(QString *error)
         return false;
     }
     connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *peer = m_server->nextPendingConnection()) {
-            connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-            connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
-                if (!peer->canReadLine()) {
-                    if (peer->bytesAvailable() > 4096) // not one of ours
-                        peer->disconnectFromServer();
-                    return;
-                }
-                const QByteArray line = peer->readLine(4096).trimmed() + ' ';
-                if (line.startsWith(kActivateLine))
-                    emit activationRequested(QString::fromUtf8(line.mid(kActivateLine.size()).trimmed()));
-                peer->disconnectFromServer();
-            });
-        }
+        while (QLocalSocket *peer = m_server->nextPendingConnection())
+            serve(peer);
     });
     return true;
+}
+
+void SingleInstance::serve(QLocalSocket *peer)
+{
+    connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+    if (const qint64 user = peerUser(*peer); user != qint64(geteuid())) {
+        qCWarning(lcApp).noquote() << QStringLiteral("Ignoring a start request from user %1").arg(user);
+        peer->disconnectFromServer();
+        return;
+    }
+    connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
+        if (!peer->canReadLine()) {
+            if (peer->bytesAvailable() > 4096) // not one of ours
+                peer->disconnectFromServer();
+            return;
+        }
+        const QByteArray line = peer->readLine(4096).trimmed() + ' ';
+        if (line.startsWith(kActivateLine)) {
+            emit activationRequested(QString::fromUtf8(line.mid(kActivateLine.size()).trimmed()));
+            peer->write(kAnsweredLine);
+        }
+        peer->disconnectFromServer();
+    });
 }
 
 #include "SingleInstance.moc"

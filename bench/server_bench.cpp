@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -127,6 +128,81 @@ Percentiles plainEcho()
     return percentiles(samples);
 }
 
+// `count` connections started at once, none of them reading: the slowest
+// time from connect to the first byte or the close, and how many had
+// neither after 20 s.
+struct Burst {
+    double slowestMs = 0;
+    int hanging = 0;
+};
+Burst connectionBurst(quint16 port, int count)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<pollfd> polls;
+    std::vector<Clock::time_point> started;
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        polls.push_back({fd, POLLIN, 0});
+        started.push_back(Clock::now());
+    }
+    Burst burst;
+    int left = count;
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (left > 0 && Clock::now() < deadline) {
+        ::poll(polls.data(), polls.size(), 100);
+        for (size_t i = 0; i < polls.size(); ++i) {
+            if (polls[i].fd < 0 || !(polls[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started[i]).count();
+            burst.slowestMs = std::max(burst.slowestMs, ms);
+            ::close(polls[i].fd);
+            polls[i].fd = -1;
+            --left;
+        }
+    }
+    for (const pollfd &p : polls)
+        if (p.fd >= 0)
+            ::close(p.fd);
+    burst.hanging = left;
+    return burst;
+}
+
+// A guesser that sends wrong PINs as fast as the answers come for
+// `seconds`: PINs sent, and PINs the server compared (counted by its log).
+struct Guessing {
+    int sent = 0;
+    int compared = 0;
+};
+Guessing guessFor(ServerThread &running, double seconds)
+{
+    int compared = 0;
+    running.onThread([&] {
+        running.server().setLog(ActionLog([&compared](const QString &line) {
+            compared += line.startsWith(QStringLiteral("[Server] Wrong PIN from"));
+        }));
+    });
+    Guessing guessing;
+    const int fd = connectLoopback(running.port());
+    FrameBuffer buffer;
+    readUntil(fd, buffer, TDMessageKind::macHello);
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    while (Clock::now() < end) {
+        writeAll(fd, *makeFrame(*encodeMessage(td::IPhoneHello{QStringLiteral("wxyz")})));
+        readUntil(fd, buffer, TDMessageKind::pairingRejected);
+        ++guessing.sent;
+    }
+    ::close(fd);
+    running.onThread([&] {
+        guessing.compared = compared;
+        running.server().setLog(ActionLog([](const QString &) {}));
+    });
+    return guessing;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -166,6 +242,10 @@ int main(int argc, char *argv[])
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     ::close(fd);
 
+    running.onThread([&] { running.server().setLog(ActionLog([](const QString &) {})); });
+    const Burst connects = connectionBurst(port, 500);
+    const Guessing guessing = guessFor(running, 10);
+
     const Percentiles echo = plainEcho();
     std::printf("ping->pong round trip over loopback (%d pings): median %.1f us, p99 %.1f us\n",
                 kPings, pong.median, pong.p99);
@@ -176,5 +256,9 @@ int main(int argc, char *argv[])
     std::printf("commands dispatched from one phone: %.0f per second (%d hideApp)\n",
                 kCommands / seconds, kCommands);
 
+    std::printf("500 connections at once: slowest greeted or closed after %.0f ms (target < 2000), "
+                "%d left hanging after 20 s\n", connects.slowestMs, connects.hanging);
+    std::printf("guessing PINs for 10 s from one address: %d sent, %d compared (5 a round, "
+                "then 1, 2, 4 s waits: at most 20)\n", guessing.sent, guessing.compared);
     return 0;
 }

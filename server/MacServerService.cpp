@@ -32,7 +32,7 @@ MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QO
     // The gate and the guard write through the server's log, which tests replace.
     const ActionLog log([this](const QString &line) { m_log.write(line); });
     m_gate = std::make_unique<ConnectionGate>(log);
-    m_guard = std::make_unique<PairingGuard>(log);
+    m_guard = std::make_unique<PairingGuard>(m_pinThrottle, log);
     m_gate->setNotifications(m_platform.notifications);
     connect(m_gate.get(), &ConnectionGate::admitted, this, &MacServerService::adoptConnection);
     // An icon rendered after its application was selected or restored.
@@ -230,6 +230,11 @@ void MacServerService::awaitNextMessage()
 
 void MacServerService::checkPairing(const QString &pin)
 {
+    if (!m_guard->mayComparePin()) {
+        // Answered as the phone app knows, so it offers the PIN box again.
+        send(td::PairingRejected{});
+        return;
+    }
     if (pin == m_pin) {
         m_guard->pairingSucceeded();
         completePairing();

@@ -2,6 +2,7 @@
 
 #include "server/ActionLog.h"
 #include "server/ConnectionGate.h"
+#include "server/PinThrottle.h"
 #include "server/ServerState.h"
 #include "server/TcpListener.h"
 #include "transport/TDNetworkService.h"
@@ -54,6 +55,8 @@ public:
     MacAppStore &appStore() const { return m_appStore; }
     QString phoneAddress() const { return m_phoneAddress; }
     ConnectionGate *approvals() const { return m_gate.get(); }
+    // How often PINs are compared; outlives every connection.
+    PinThrottle &pinThrottle() { return m_pinThrottle; }
 
     // Protected mode and the approved phones; without settings the server
     // runs in the default mode.
@@ -128,5 +131,6 @@ private:
     ActionLog m_log;
     QString m_phoneAddress;
     std::unique_ptr<ConnectionGate> m_gate;
+    PinThrottle m_pinThrottle;
     std::unique_ptr<PairingGuard> m_guard;
 };

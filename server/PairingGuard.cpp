@@ -30,8 +30,21 @@ bool PairingGuard::admits(TDMessageKind kind, bool paired)
     return false;
 }
 
+bool PairingGuard::mayComparePin()
+{
+    const PinThrottle::Verdict verdict = m_throttle.consider(m_address);
+    if (verdict.compare)
+        return true;
+    // One line per wait: a flood of guesses does not flood the log.
+    if (verdict.allBusy && verdict.firstRefusal)
+        m_log.write(QStringLiteral("[Server] %1 wrong PINs in a minute: no PIN is compared for %2 s")
+                        .arg(PinThrottle::wrongPinsPerMinute).arg((verdict.waitMs + 999) / 1000));
+    return false;
+}
+
 void PairingGuard::pairingSucceeded()
 {
+    m_throttle.right(m_address);
     m_log.write(QStringLiteral("[Server] Phone at %1 paired").arg(m_address));
 }
 
@@ -39,6 +52,9 @@ bool PairingGuard::pairingFailed()
 {
     ++m_wrongPins;
     m_log.write(QStringLiteral("[Server] Wrong PIN from %1").arg(m_address));
+    if (const qint64 wait = m_throttle.wrong(m_address))
+        m_log.write(QStringLiteral("[Server] %1 wrong PINs from %2: its next PIN is compared in %3 s")
+                        .arg(PinThrottle::wrongPinsPerRound).arg(m_address).arg(wait / 1000));
     if (!isProtected() || m_wrongPins < maximumWrongPins)
         return false;
     m_closing = true;

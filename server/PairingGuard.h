@@ -2,6 +2,7 @@
 
 #include "protocol/TDMessage.h"
 #include "server/ActionLog.h"
+#include "server/PinThrottle.h"
 
 #include <QString>
 
@@ -9,12 +10,14 @@ class AppSettings;
 
 // What the current connection may do before it pairs, and the pairing log.
 // In protected mode only iPhoneHello, ping and pong are taken before
-// pairing, and five wrong PINs end the connection.
+// pairing, and five wrong PINs end the connection. In both modes the
+// throttle decides whether a PIN is compared at all.
 class PairingGuard {
 public:
     static constexpr int maximumWrongPins = 5;
 
-    explicit PairingGuard(ActionLog log = {}) : m_log(std::move(log)) {}
+    explicit PairingGuard(PinThrottle &throttle, ActionLog log = {})
+        : m_throttle(throttle), m_log(std::move(log)) {}
 
     // Without settings the default mode applies.
     void setSettings(const AppSettings *settings) { m_settings = settings; }
@@ -23,6 +26,9 @@ public:
     void begin(const QString &address);
     // Whether a message of `kind` is handled, given the pairing state.
     bool admits(TDMessageKind kind, bool paired);
+    // Whether the PIN just received is compared; one that is not is
+    // answered like a wrong one but counts for nothing.
+    bool mayComparePin();
     void pairingSucceeded();
     // True when this wrong PIN used up the connection's tries.
     bool pairingFailed();
@@ -30,6 +36,7 @@ public:
 private:
     bool isProtected() const;
 
+    PinThrottle &m_throttle;
     ActionLog m_log;
     const AppSettings *m_settings = nullptr;
     QString m_address;

@@ -3,10 +3,17 @@
 #include <QMetaObject>
 #include <QTcpSocket>
 
+#include <sys/socket.h>
+
 std::unique_ptr<TcpListener> TcpListener::create(quint16 port, const QHostAddress &address,
                                                  Error *error)
 {
     std::unique_ptr<TcpListener> listener(new TcpListener);
+    // Qt's backlog of 50 overflows in a burst while the event loop is busy:
+    // the kernel then drops the handshakes beyond it, and those phones wait
+    // for retransmissions seconds apart, connected on their side but never
+    // accepted. The system's largest backlog lets every one of them in.
+    listener->m_server.setListenBacklogSize(SOMAXCONN);
     // Qt sets SO_REUSEADDR on listening sockets, so a restart binds at once.
     if (!listener->m_server.listen(address, port)) {
         if (error)

@@ -3,6 +3,7 @@
 #include "ServerFixture.h"
 #include "ShellFixtures.h"
 #include "TestPhone.h"
+#include "tests/TestTime.h"
 
 #include "app/CommandLine.h"
 #include "app/ConnectionNotices.h"
@@ -12,12 +13,19 @@
 #include "server/AppSettings.h"
 
 #include <QAction>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryFile>
 
+#include <csignal>
+#include <cstring>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include "tests/TestTime.h"
 
 namespace {
@@ -31,6 +39,45 @@ struct RecordingNotifications : DesktopNotifications {
     }
     void withdraw(const QString &) override {}
 };
+
+constexpr uid_t kOtherUser = 65534;
+
+// A forked child, killed and reaped with the test case, failed or not.
+struct Child {
+    pid_t pid = 0;
+    ~Child()
+    {
+        if (pid > 0 && kill(pid, SIGKILL) == 0)
+            waitpid(pid, nullptr, 0);
+    }
+};
+
+// A listener on `path` whose peer credentials are another user's: bound as
+// root, listening once the user is changed. "closes" reads a line and
+// closes, "ignores" accepts and keeps quiet, "never accepts" does not accept.
+pid_t otherUsersSocket(const QString &path, const QString &behaviour)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const bool accepts = behaviour != "never accepts", closes = behaviour == "closes";
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    // Only system calls from here on: the parent has threads.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, name.constData(), sizeof address.sun_path - 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    unlink(address.sun_path);
+    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0 || listen(fd, 4) != 0)
+        _exit(1);
+    for (;;) {
+        const int peer = accepts ? accept(fd, nullptr, nullptr) : (pause(), -1);
+        char line[256];
+        if (peer >= 0 && closes && read(peer, line, sizeof line) >= 0)
+            close(peer);
+    }
+}
 
 void pair(TestPhone &phone, const QString &pin)
 {
@@ -209,32 +256,92 @@ private slots:
         QCOMPARE(program.lines("Cannot listen.*", 0), 1);
     }
 
+    // A second start exits 0 only when the first one, of the same user,
+    // answered; otherwise it runs and says why in one line.
     void secondStartRaisesTheFirst_data()
     {
         QTest::addColumn<bool>("sessionBus");
-        QTest::newRow("D-Bus name") << true;
-        QTest::newRow("local socket") << false;
+        QTest::addColumn<QString>("folder");   // where the socket goes
+        QTest::addColumn<QString>("first");    // who holds it
+        QTest::addColumn<QString>("said");     // the second start's line
+        const QString handedOver = "Tendril is already running; its window was brought forward.";
+        const QString ignored = "Ignoring .*: it is held by user 65534, not by this user";
+        QTest::newRow("D-Bus name") << true << "runtime" << "program" << handedOver;
+        QTest::newRow("local socket") << false << "runtime" << "program" << handedOver;
+        QTest::newRow("own temporary folder") << false << "none" << "program" << handedOver;
+        QTest::newRow("runtime folder open to others") << false << "open" << "program" << handedOver;
+        QTest::newRow("temporary folder of another user") << false << "foreign" << "program"
+            << "No private folder for the single-instance socket \\(.*tendril-\\d+: it belongs to another user\\); starting without it";
+        QTest::newRow("stopped program") << false << "runtime" << "stopped program"
+            << "The running instance did not answer within 3 s; starting anyway";
+        QTest::newRow("stopped program, D-Bus") << true << "runtime" << "stopped program"
+            << "another instance holds com.larkspire.Tendril but did not answer: .*";
+        for (const char *behaviour : {"closes", "ignores", "never accepts"})
+            QTest::newRow(qPrintable(QStringLiteral("other user, %1").arg(behaviour))) << false << "runtime" << behaviour << ignored;
     }
 
     void secondStartRaisesTheFirst()
     {
         QFETCH(bool, sessionBus);
+        QFETCH(QString, folder);
+        QFETCH(QString, first);
+        QFETCH(QString, said);
+        const bool program = first.endsWith("program");
+        if ((!program || folder == "foreign") && geteuid() != 0)
+            QSKIP("another user's socket or folder needs root");
         QProcessEnvironment env = environment(true);
         if (sessionBus) // the test's own bus
             env.insert("DBUS_SESSION_BUS_ADDRESS", qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"));
-        Program first = run({"--port", "0"}, env);
-        QCOMPARE(first.lines("Listening on port \\d+"), 1);
+        QTemporaryDir temporary, runtime;
+        env.insert("TMPDIR", temporary.path());
+        const QString ownFolder = QStringLiteral("%1/tendril-%2").arg(temporary.path()).arg(geteuid());
+        if (folder == "none") {
+            env.remove("XDG_RUNTIME_DIR");
+        } else if (folder == "open" || folder == "foreign") {
+            env.insert("XDG_RUNTIME_DIR", runtime.path());
+            QVERIFY(chmod(QFile::encodeName(runtime.path()), 0777) == 0);
+        }
+        if (folder == "foreign")
+            QVERIFY(mkdir(QFile::encodeName(ownFolder), 0700) == 0 && chown(QFile::encodeName(ownFolder), kOtherUser, kOtherUser) == 0);
+
+        std::optional<Program> firstProgram;
+        Child other;
+        if (program) {
+            firstProgram.emplace(TENDRIL_BINARY, QStringList{"--port", "0"}, env);
+            QCOMPARE(firstProgram->lines("Listening on port \\d+"), 1);
+            if (first == "stopped program")
+                QVERIFY(kill(firstProgram->process.processId(), SIGSTOP) == 0);
+        } else {
+            const QString path = env.value("XDG_RUNTIME_DIR") + "/com.larkspire.Tendril.socket";
+            other.pid = otherUsersSocket(path, first);
+            QVERIFY(other.pid > 0);
+            QLocalSocket probe; // the child listens once this connects
+            TRY_VERIFY((probe.abort(), probe.connectToServer(path), probe.waitForConnected(100)));
+            probe.abort();
+        }
 
         Program second = run({"--port", "0"}, env);
-        QVERIFY(second.process.waitForFinished(scaledMs(10000)));
-        QCOMPARE(second.process.exitCode(), 0);
-        QCOMPARE(second.lines(".*already running.*", 0), 1);
-        QCOMPARE(second.lines("Listening.*", 0), 0);
-        QCOMPARE(first.lines("Another start asked for the window"), 1);
+        const bool handedOver = said.startsWith("Tendril is already running");
+        if (handedOver) {
+            QVERIFY(second.process.waitForFinished(scaledMs(10000)));
+            QCOMPARE(second.process.exitCode(), 0);
+        }
+        QCOMPARE(second.lines(said), 1);
+        QCOMPARE(second.lines("Listening on port \\d+", handedOver ? 0 : 15000), handedOver ? 0 : 1);
+        if (handedOver)
+            QCOMPARE(firstProgram->lines("Another start asked for the window"), 1);
+        // The private folder made for the socket is the user's alone.
+        if (folder != "runtime" && folder != "foreign") {
+            struct stat status {};
+            QVERIFY(lstat(QFile::encodeName(ownFolder), &status) == 0);
+            QCOMPARE(status.st_mode & 07777, 0700u);
+        }
 
-        // Headless runs on a port of their own are not limited.
-        Program headless = run({"--headless", "--port", "0"}, env);
-        QCOMPARE(headless.lines("Listening on port \\d+"), 1);
+        if (handedOver) {
+            // Headless runs on a port of their own are not limited.
+            Program headless = run({"--headless", "--port", "0"}, env);
+            QCOMPARE(headless.lines("Listening on port \\d+"), 1);
+        }
     }
 };
 

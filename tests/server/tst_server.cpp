@@ -2,9 +2,13 @@
 #include "TestPhone.h"
 
 #include "server/Pin.h"
+#include "server/PinThrottle.h"
+#include "tests/TestTime.h"
 
 #include <QSignalSpy>
 #include "tests/TestTime.h"
+
+#include <algorithm>
 
 using K = TDMessageKind;
 
@@ -68,6 +72,8 @@ private slots:
     {
         QCOMPARE(server->serverState(), ServerState::stopped);
         QVERIFY(server->pin().isEmpty() && !server->listener() && fake->advertiser.calls.isEmpty());
+        qint64 now = 0;
+        server->pinThrottle().setClock([&now] { return now; });
         startServer(42);
         QCOMPARE(fake->advertiser.calls, QStringList{QString("advertise Test Desk _tendril._tcp local. %1").arg(port)});
         auto phone = connectPhone(true);
@@ -83,6 +89,12 @@ private slots:
             QCOMPARE(server->serverState(), ServerState::connected);
             QVERIFY(!server->runningAppsTimer());
         }
+        // Five wrong ones make the address wait a second: the right PIN is
+        // not compared until then.
+        phone->send(td::IPhoneHello{"0042"});
+        QVERIFY(phone->take().is<td::PairingRejected>());
+        QCOMPARE(server->serverState(), ServerState::connected);
+        now += 1000;
         fake->applications.running = {{11, "com.apple.finder", "Finder", {}}};
         phone->send(td::IPhoneHello{"0042"});
         QVERIFY(phone->waitFor(4));
@@ -247,6 +259,113 @@ private slots:
         auto phone = connectPhone(true);
         QVERIFY(phone);
         QCOMPARE(phone->take().get<td::MacHello>()->pin, QStringLiteral("1003"));
+    }
+
+    // The throttle on a clock the test turns. Steps: "aN" N wrong PINs from
+    // address a, "a=" the right PIN from a, "+ms" time passes. Each PIN
+    // gives a letter: c compared, w not compared as its address waits, b
+    // not compared as all addresses together are at the limit.
+    void pinGuessingIsSlowed_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("verdicts");
+        QTest::newRow("five wrong, then a second's wait") << "a5 a= +999 a= +1 a=" << "cccccwwc";
+        QTest::newRow("PINs during a wait count for nothing") << "a5 a1 a1 +1000 a4 a=" << "cccccwwccccc";
+        QTest::newRow("the wait doubles") << "a5 +1000 a5 +1999 a= +1 a=" << "ccccccccccwc";
+        QTest::newRow("up to five minutes") << QString("a5 +300000 ").repeated(9) + "a5 +299999 a= +1 a="
+                                            << QString(50, 'c') + "wc";
+        QTest::newRow("pairing starts afresh") << "a5 +1000 a= a5 +1000 a=" << "cccccc" "ccccc" "c";
+        QTest::newRow("other addresses are not kept waiting") << "a5 b= a=" << "cccccc" "w";
+        QTest::newRow("thirty a minute for all") << "a4 b4 c4 d4 e4 f4 g4 h2 i= +59999 i= +1 i="
+                                                 << QString(30, 'c') + "bbc";
+        QTest::newRow("right PINs do not count") << QString("a= ").repeated(40) + "b5 c5 d5 e5 f5 g4 h1 h="
+                                                 << QString(70, 'c') + "b";
+    }
+    void pinGuessingIsSlowed()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, verdicts);
+        PinThrottle throttle;
+        qint64 now = 0;
+        throttle.setClock([&now] { return now; });
+        QString said;
+        for (const QString &step : steps.split(' ', Qt::SkipEmptyParts)) {
+            if (step.startsWith('+')) {
+                now += step.mid(1).toLongLong();
+                continue;
+            }
+            const QString address = step.left(1);
+            const bool right = step.endsWith('=');
+            for (int i = 0, n = right ? 1 : step.mid(1).toInt(); i < n; ++i) {
+                const PinThrottle::Verdict verdict = throttle.consider(address);
+                said += verdict.compare ? 'c' : verdict.allBusy ? 'b' : 'w';
+                if (verdict.compare)
+                    right ? throttle.right(address) : void(throttle.wrong(address));
+            }
+        }
+        QCOMPARE(said, verdicts);
+    }
+
+    // Every PIN guessed as fast as the throttle allows, from `addresses`
+    // addresses in turn, waiting out each refusal on the test's clock.
+    void guessingEveryPinTakesHours_data()
+    {
+        QTest::addColumn<int>("addresses");
+        QTest::addColumn<double>("atLeastHours");
+        QTest::newRow("one address: days") << 1 << 6 * 24.0;
+        QTest::newRow("a hundred: thirty a minute") << 100 << 5.5;
+        QTest::newRow("more than are remembered") << 5000 << 5.5;
+    }
+    void guessingEveryPinTakesHours()
+    {
+        QFETCH(int, addresses);
+        QFETCH(double, atLeastHours);
+        PinThrottle throttle;
+        qint64 now = 0;
+        throttle.setClock([&now] { return now; });
+        for (int guessed = 0, next = 0; guessed < 10000;) {
+            qint64 wait = PinThrottle::longestWaitMs;
+            bool any = false;
+            for (int i = 0; i < std::min(addresses, 100) && guessed < 10000; ++i) {
+                const QString address = QString::number(next++ % addresses);
+                const PinThrottle::Verdict verdict = throttle.consider(address);
+                if (verdict.compare) {
+                    throttle.wrong(address);
+                    ++guessed;
+                    any = true;
+                } else {
+                    wait = std::min(wait, verdict.waitMs);
+                }
+            }
+            if (!any)
+                now += std::max<qint64>(wait, 1);
+        }
+        QVERIFY2(now >= atLeastHours * 3600'000, qPrintable(QString::number(now / 3600'000.0)));
+    }
+
+    // A burst of connections made while the server cannot accept: each is
+    // greeted or closed, none is left hanging, and the newest is served.
+    void everyConnectionOfABurstIsGreetedOrClosed()
+    {
+        startServer();
+        std::vector<std::unique_ptr<QTcpSocket>> sockets(500);
+        for (auto &socket : sockets) {
+            socket = std::make_unique<QTcpSocket>();
+            socket->connectToHost(QHostAddress::LocalHost, port);
+        }
+        const auto settled = [](const std::unique_ptr<QTcpSocket> &socket) {
+            return socket->bytesAvailable() > 0 || socket->state() == QAbstractSocket::UnconnectedState;
+        };
+        const auto unsettled = [&] { return std::count_if(sockets.begin(), sockets.end(), std::not_fn(settled)); };
+        TRY_COMPARE_WITHIN(unsettled(), 0, 20000);
+        // Only the one adopted last stays open.
+        const auto open = [&] {
+            return std::count_if(sockets.begin(), sockets.end(), [](const auto &socket) {
+                return socket->state() == QAbstractSocket::ConnectedState;
+            });
+        };
+        TRY_COMPARE(open(), 1);
+        TRY_VERIFY(server->isConnected());
     }
 
     void messagesOverTheFrameLimitAreNotSent()
