@@ -1,5 +1,6 @@
 #include "platform/DesktopSession.h"
 #include "platform/WindowControl.h"
+#include "platform/kwin/KWinWindowControl.h"
 #include "platform/unavailable/UnavailableWindowControl.h"
 #include "platform/x11/X11WindowControl.h"
 
@@ -13,6 +14,7 @@ std::unique_ptr<WindowControl> makeWindowControl(const DesktopSession &session)
     case DesktopSession::WindowControl::x11:
         return std::make_unique<X11WindowControl>();
     case DesktopSession::WindowControl::kwin:
+        return std::make_unique<KWinWindowControl>();
     case DesktopSession::WindowControl::gnomeShell:
     case DesktopSession::WindowControl::unavailable:
         break;

@@ -3,6 +3,7 @@
 // windows belong to it; and who steers windows in which session.
 #include "platform/DesktopSession.h"
 #include "platform/WindowControl.h"
+#include "platform/kwin/KWinWindowControl.h"
 #include "platform/freedesktop/CgroupApplication.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"
 #include "platform/freedesktop/RunningApplicationMatcher.h"
@@ -145,6 +146,34 @@ private slots:
                                               {"c", 20, "org.example.Editor", "", "org.example.Editor", true, false},
                                               {"x", 0, "", "editor", "editor", true, false}};
         QTEST(windowsOf(windows, {desktopId, pids}, normalOnly), "expected");
+    }
+
+    // KWin's watcher report: ids and app IDs as they come, ".desktop" cut off.
+    void kwinReportsAreRead_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QStringList>("expected"); // "id pid desktopFile class normal minimized", then the active id
+        QTest::newRow("two windows") << QByteArray(R"({"active":"{b}","windows":[
+            {"id":"{a}","pid":10,"desktopFile":"org.example.Quiet.desktop","windowClass":"quiet","normal":true,"minimized":true},
+            {"id":"{b}","pid":11,"desktopFile":"","windowClass":"python3","normal":false}]})")
+            << QStringList{"{a} 10 org.example.Quiet quiet 1 1", "{b} 11  python3 0 0", "{b}"};
+        QTest::newRow("none in front") << QByteArray(R"({"active":"","windows":[]})") << QStringList{""};
+        QTest::newRow("not a report") << QByteArray(R"({"active":"{a}"})") << QStringList{};
+        QTest::newRow("not JSON") << QByteArray("{\"windows\":[") << QStringList{};
+    }
+    void kwinReportsAreRead()
+    {
+        QFETCH(QByteArray, json);
+        const std::optional<KWinWindowControl::Report> report = KWinWindowControl::parseReport(json);
+        QStringList seen;
+        if (report) {
+            for (const DesktopWindow &w : report->windows)
+                seen << QStringLiteral("%1 %2 %3 %4 %5 %6").arg(w.id).arg(w.pid).arg(w.desktopFile, w.windowClass)
+                            .arg(int(w.normal)).arg(int(w.minimized));
+            seen << report->active;
+        }
+        QTEST(seen, "expected");
+        QCOMPARE(KWinWindowControl::scriptPaths(3), QStringList({"/3", "/Scripting/Script3"}));
     }
 
     void sessionPicksTheWindowControl_data()

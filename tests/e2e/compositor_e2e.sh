@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# The program as a Wayland client of a headless compositor that lets it steer
+# other applications' windows, paired with the command-line phone, on a
+# private session bus, home and runtime folder. Two GTK applications with
+# desktop entries: Quiet closes when asked, Stubborn refuses its first close.
+# Checked: frontmost after activation by the phone and from outside; hide,
+# minimise, activate (restoring), show desktop and the overview; a polite
+# quit that the refusing application survives without a signal.
+#   kwin: kwin_wayland --virtual; its state is read by test scripts of its own.
+# usage: compositor_e2e.sh kwin DESKTOP_PROGRAM PHONE_PROGRAM
+set -uo pipefail
+mode=$1 desktop=$2 phone=$3
+here=$(cd "$(dirname "$0")" && pwd)
+case $mode in
+    kwin) compositor=/usr/bin/kwin_wayland ;;
+    *) echo "usage: $0 kwin DESKTOP PHONE"; exit 2 ;;
+esac
+[[ -x $compositor ]] || { echo "SKIP: $compositor is not installed"; exit 77; }
+/usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null || { echo "SKIP: no python3-gi with GTK 3"; exit 77; }
+work=$(mktemp -d) pids=()
+source "$here/common.sh"
+port=$((20000 + RANDOM % 20000))
+cleanup() {
+    kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null
+    pkill -KILL -f "$work/" 2>/dev/null # applications the program launched
+    [[ -n ${KEEP_WORK:-} ]] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_DATA_HOME="$work/data" XDG_DATA_DIRS="$work/none"
+export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
+unset DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_TYPE WAYLAND_DISPLAY
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/applications" "$work/services" && chmod 700 "$XDG_RUNTIME_DIR"
+# A bus that activates nothing but what this folder holds (nothing).
+cat > "$work/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=$work</listen>
+  <servicedir>$work/services</servicedir>
+  <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
+</busconfig>
+CONF
+export DBUS_SESSION_BUS_ADDRESS=$(dbus-daemon --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=3 3> "$work/bus.pid")
+export DBUS_SYSTEM_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS
+pids+=("$(cat "$work/bus.pid")")
+
+# Each entry its own program, as two applications would have.
+mkdir -p "$work/bin"
+for app in Quiet Stubborn; do
+    extra=; [[ $app == Stubborn ]] && extra=--refuse-once
+    install -m 755 "$here/window_app.py" "$work/bin/$app"
+    printf '[Desktop Entry]\nType=Application\nName=%s\nExec=%s org.example.%s %s %s\n' \
+        "$app" "$work/bin/$app" "$app" "$work/$app.log" "$extra" > "$XDG_DATA_HOME/applications/org.example.$app.desktop"
+done
+
+# kwin_wayland carries a file capability that a container refuses to exec.
+cp "$compositor" "$work/kwin_wayland"
+# Its effects' QML lies in the system's data folders.
+XDG_DATA_DIRS=/usr/local/share:/usr/share QT_LOGGING_RULES="kwin_scripting.debug=true" "$work/kwin_wayland" --virtual --no-lockscreen --socket tendril-wl \
+    > "$work/compositor.log" 2>&1 &
+pids+=($!)
+wait_for 150 test -S "$XDG_RUNTIME_DIR/tendril-wl" || fail "$mode made no Wayland socket"
+export WAYLAND_DISPLAY=tendril-wl
+
+kwin_call() { dbus-send --session --print-reply=literal --dest=org.kde.KWin "$@"; }
+scripts=0
+# Runs JavaScript inside KWin; its print() lines reach the compositor's log.
+kwin_script() {
+    local name=tendril-test-$((++scripts)) file
+    file="$work/$name.js"
+    printf '%s\n' "$1" > "$file"
+    local id
+    id=$(kwin_call /Scripting org.kde.kwin.Scripting.loadScript string:"$file" string:"$name" | awk '{print $2}')
+    kwin_call "/$id" org.kde.kwin.Script.run > /dev/null 2>&1 || kwin_call "/Scripting/Script$id" org.kde.kwin.Script.run > /dev/null
+}
+windows='(workspace.windowList ? workspace.windowList() : workspace.clientList())'
+# The state of the test application's window: "minimized active".
+state_is() {
+    local marker="state$((++scripts))-$1"
+    kwin_script "for (const w of $windows) if (w.desktopFileName === 'org.example.$1' || w.resourceClass === 'org.example.$1')
+        print('$marker', w.minimized, w === (workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient));"
+    wait_for 20 grep -q "$marker" "$work/compositor.log" && grep -q "$marker $2\$" "$work/compositor.log"
+}
+frontmost_is() { LISTEN=0.5 send requestAppList | grep -q "{\"frontmostAppUpdate\":{\"bundleID\":\"org.example.$1\"}}"; }
+showing_desktop() {
+    dbus-send --session --print-reply=literal --dest=org.kde.KWin /KWin org.freedesktop.DBus.Properties.Get \
+        string:org.kde.KWin string:showingDesktop | grep -q "boolean $1"
+}
+
+env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software "$desktop" --port "$port" > "$work/desktop.log" 2>&1 &
+pids+=($!)
+read_pin
+send ping > "$work/reply.out" && grep -q pairingConfirmed "$work/reply.out" || fail "pairing"
+
+for app in Quiet Stubborn; do
+    send launchApp "org.example.$app" > /dev/null || fail "launchApp $app"
+    wait_for 100 grep -q shown "$work/$app.log" || fail "$app did not start"
+    wait_for 50 state_is "$app" "false true" || fail "$app's window is not in front"
+done
+wait_for 30 frontmost_is Stubborn || fail "the started Stubborn is not reported frontmost"
+send focusApp org.example.Quiet > /dev/null || fail "focusApp"
+wait_for 30 frontmost_is Quiet || fail "Quiet activated by the phone is not reported frontmost"
+# From outside: the compositor's own focus change.
+kwin_script "for (const w of $windows) if (w.desktopFileName === 'org.example.Stubborn') {
+    if (workspace.activeWindow !== undefined) workspace.activeWindow = w; else workspace.activeClient = w; }"
+wait_for 30 frontmost_is Stubborn || fail "Stubborn activated from outside is not reported frontmost"
+
+send hideApp org.example.Quiet > /dev/null || fail "hideApp"
+wait_for 30 state_is Quiet "true false" || fail "hide did not minimise Quiet"
+send focusApp org.example.Quiet > /dev/null || fail "focusApp after hiding"
+wait_for 30 state_is Quiet "false true" || fail "activation did not restore Quiet"
+send minimizeApp org.example.Stubborn > /dev/null || fail "minimizeApp"
+wait_for 30 state_is Stubborn "true false" || fail "minimise did not minimise Stubborn"
+send focusApp org.example.Stubborn > /dev/null
+
+send missionControl > /dev/null || fail "missionControl"
+overview() { kwin_call /Effects org.freedesktop.DBus.Properties.Get string:org.kde.kwin.Effects string:activeEffects | grep -q overview; }
+wait_for 30 overview || fail "the overview is not shown"
+send missionControl > /dev/null
+send showDesktop > /dev/null || fail "showDesktop"
+wait_for 30 showing_desktop true || fail "the desktop is not shown"
+send showDesktop > /dev/null
+wait_for 30 showing_desktop false || fail "the desktop is still shown"
+
+stubborn=$(pgrep -f "$work/bin/Stubborn")
+send quitApp org.example.Quiet > /dev/null || fail "quitApp Quiet"
+send quitApp org.example.Stubborn > /dev/null || fail "quitApp Stubborn"
+wait_for 50 stopped "$work/bin/Quiet" || fail "Quiet did not quit"
+wait_for 30 grep -q "close refused" "$work/Stubborn.log" || fail "Stubborn was not asked to close"
+sleep 1
+kill -0 "$stubborn" 2>/dev/null || fail "the refusing Stubborn was ended"
+grep -q TERM "$work/Quiet.log" "$work/Stubborn.log" && fail "an application with windows got SIGTERM"
+grep -q "close asked" "$work/Quiet.log" || fail "Quiet was not asked to close"
+grep -E '^\[(AppleScript|Minimize|Hide)\] ' "$work/desktop.log" && fail "a window-control action failed"
+kill -0 "${pids[-1]}" || fail "the program is gone"
+echo "PASS: under $mode: frontmost by the phone and from outside, hide, minimise, restore, show desktop, overview, polite quit"
