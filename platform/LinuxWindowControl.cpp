@@ -1,5 +1,6 @@
 #include "platform/DesktopSession.h"
 #include "platform/WindowControl.h"
+#include "platform/gnome/GnomeShellWindowControl.h"
 #include "platform/kwin/KWinWindowControl.h"
 #include "platform/unavailable/UnavailableWindowControl.h"
 #include "platform/x11/X11WindowControl.h"
@@ -16,6 +17,7 @@ std::unique_ptr<WindowControl> makeWindowControl(const DesktopSession &session)
     case DesktopSession::WindowControl::kwin:
         return std::make_unique<KWinWindowControl>();
     case DesktopSession::WindowControl::gnomeShell:
+        return std::make_unique<GnomeShellWindowControl>();
     case DesktopSession::WindowControl::unavailable:
         break;
     }

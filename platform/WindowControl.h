@@ -27,6 +27,17 @@ struct FocusedApplication {
     friend bool operator==(const FocusedApplication &, const FocusedApplication &) = default;
 };
 
+// A compositor's report of its windows and the focused one's id, as JSON:
+// {"active": ID, "windows": [{"id", "pid", "desktopFile", "instance",
+// "windowClass", "normal", "minimized"}]}; none for anything else.
+struct WindowReport {
+    QList<DesktopWindow> windows;
+    QString active;
+
+    std::optional<FocusedApplication> focused() const;
+};
+std::optional<WindowReport> parseWindowReport(const QByteArray &json);
+
 // Which windows belong to one running application: those of its processes,
 // and those the compositor names by its desktop-file ID.
 struct WindowTarget {

@@ -90,26 +90,6 @@ QStringList KWinWindowControl::scriptPaths(int id)
     return {QStringLiteral("/%1").arg(id), QStringLiteral("/Scripting/Script%1").arg(id)};
 }
 
-std::optional<KWinWindowControl::Report> KWinWindowControl::parseReport(const QByteArray &json)
-{
-    const QJsonDocument document = QJsonDocument::fromJson(json);
-    if (!document.isObject() || !document.object().value(QLatin1String("windows")).isArray())
-        return std::nullopt;
-    Report report;
-    report.active = document.object().value(QLatin1String("active")).toString();
-    for (const QJsonValue &value : document.object().value(QLatin1String("windows")).toArray()) {
-        const QJsonObject w = value.toObject();
-        QString desktopFile = w.value(QLatin1String("desktopFile")).toString();
-        if (desktopFile.endsWith(QLatin1String(".desktop")))
-            desktopFile.chop(8);
-        report.windows.append({w.value(QLatin1String("id")).toString(), qint64(w.value(QLatin1String("pid")).toDouble()),
-                               desktopFile, w.value(QLatin1String("instance")).toString(),
-                               w.value(QLatin1String("windowClass")).toString(), w.value(QLatin1String("normal")).toBool(true),
-                               w.value(QLatin1String("minimized")).toBool()});
-    }
-    return report;
-}
-
 KWinWindowControl::KWinWindowControl()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -180,7 +160,7 @@ void KWinWindowControl::windowsChanged(const QString &report)
     const QDBusConnection bus = connection();
     if (!calledFromDBus() || message().service() != bus.interface()->serviceOwner(scripting.service).value())
         return;
-    std::optional<Report> parsed = parseReport(report.toUtf8());
+    std::optional<WindowReport> parsed = parseWindowReport(report.toUtf8());
     if (!parsed)
         return;
     bool focusMoved;
@@ -201,10 +181,7 @@ std::optional<QString> KWinWindowControl::unavailable()
 std::optional<FocusedApplication> KWinWindowControl::focused()
 {
     QMutexLocker lock(&m_mutex);
-    for (const DesktopWindow &window : std::as_const(m_report.windows))
-        if (window.id == m_report.active)
-            return FocusedApplication{window.desktopFile, window.pid};
-    return std::nullopt;
+    return m_report.focused();
 }
 
 QList<DesktopWindow> KWinWindowControl::windows()

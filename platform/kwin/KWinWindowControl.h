@@ -31,13 +31,6 @@ public:
     std::optional<QString> toggleShowingDesktop() override;
     std::optional<QString> toggleOverview() override;
 
-    // A report's windows and the id of the active one; nothing for a report
-    // that is not one.
-    struct Report {
-        QList<DesktopWindow> windows;
-        QString active;
-    };
-    static std::optional<Report> parseReport(const QByteArray &json);
     // The object path of loaded script `id`: "/ID" before Plasma 6.
     static QStringList scriptPaths(int id);
 
@@ -54,5 +47,5 @@ private:
     std::optional<QString> m_failure; // why the watcher is not running
     std::atomic<int> m_calls{0};
     QMutex m_mutex;
-    Report m_report;
+    WindowReport m_report;
 };

@@ -148,8 +148,8 @@ private slots:
         QTEST(windowsOf(windows, {desktopId, pids}, normalOnly), "expected");
     }
 
-    // KWin's watcher report: ids and app IDs as they come, ".desktop" cut off.
-    void kwinReportsAreRead_data()
+    // The compositors' reports: ids and app IDs as they come, ".desktop" cut off.
+    void windowReportsAreRead_data()
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QStringList>("expected"); // "id pid desktopFile class normal minimized", then the active id
@@ -161,16 +161,17 @@ private slots:
         QTest::newRow("not a report") << QByteArray(R"({"active":"{a}"})") << QStringList{};
         QTest::newRow("not JSON") << QByteArray("{\"windows\":[") << QStringList{};
     }
-    void kwinReportsAreRead()
+    void windowReportsAreRead()
     {
         QFETCH(QByteArray, json);
-        const std::optional<KWinWindowControl::Report> report = KWinWindowControl::parseReport(json);
+        const std::optional<WindowReport> report = parseWindowReport(json);
         QStringList seen;
         if (report) {
             for (const DesktopWindow &w : report->windows)
                 seen << QStringLiteral("%1 %2 %3 %4 %5 %6").arg(w.id).arg(w.pid).arg(w.desktopFile, w.windowClass)
                             .arg(int(w.normal)).arg(int(w.minimized));
             seen << report->active;
+            QCOMPARE(report->focused().has_value(), !report->active.isEmpty());
         }
         QTEST(seen, "expected");
         QCOMPARE(KWinWindowControl::scriptPaths(3), QStringList({"/3", "/Scripting/Script3"}));

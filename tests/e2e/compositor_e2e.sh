@@ -6,14 +6,18 @@
 # Checked: frontmost after activation by the phone and from outside; hide,
 # minimise, activate (restoring), show desktop and the overview; a polite
 # quit that the refusing application survives without a signal.
-#   kwin: kwin_wayland --virtual; its state is read by test scripts of its own.
-# usage: compositor_e2e.sh kwin DESKTOP_PROGRAM PHONE_PROGRAM
+#   kwin:  kwin_wayland --virtual; its state is read by test scripts of its own.
+#   gnome: gnome-shell --headless with the shipped extension, installed into
+#          the test's home and enabled at start; the state is the extension's
+#          report (a headless seat has no keyboard: GTK never sees itself active).
+# usage: compositor_e2e.sh kwin|gnome DESKTOP_PROGRAM PHONE_PROGRAM [EXTENSION_DIR]
 set -uo pipefail
-mode=$1 desktop=$2 phone=$3
+mode=$1 desktop=$2 phone=$3 extension=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
 case $mode in
     kwin) compositor=/usr/bin/kwin_wayland ;;
-    *) echo "usage: $0 kwin DESKTOP PHONE"; exit 2 ;;
+    gnome) compositor=/usr/bin/gnome-shell ;;
+    *) echo "usage: $0 kwin|gnome DESKTOP PHONE [EXTENSION_DIR]"; exit 2 ;;
 esac
 [[ -x $compositor ]] || { echo "SKIP: $compositor is not installed"; exit 77; }
 /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null || { echo "SKIP: no python3-gi with GTK 3"; exit 77; }
@@ -28,24 +32,31 @@ cleanup() {
 trap cleanup EXIT
 
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_DATA_HOME="$work/data" XDG_DATA_DIRS="$work/none"
-export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
+export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" GSETTINGS_BACKEND=keyfile
 unset DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_TYPE WAYLAND_DISPLAY
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME/applications" "$work/services" && chmod 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications" "$work/services" && chmod 700 "$XDG_RUNTIME_DIR"
 # A bus that activates nothing but what this folder holds (nothing).
 cat > "$work/bus.conf" <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>session</type>
+  <type>@TYPE@</type>
   <listen>unix:dir=$work</listen>
   <servicedir>$work/services</servicedir>
   <policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
 </busconfig>
 CONF
-export DBUS_SESSION_BUS_ADDRESS=$(dbus-daemon --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=3 3> "$work/bus.pid")
-export DBUS_SYSTEM_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS
-pids+=("$(cat "$work/bus.pid")")
+# GNOME Shell wants a system bus of its own beside it.
+for bus in session system; do
+    sed "s/@TYPE@/$bus/" "$work/bus.conf" > "$work/$bus.conf"
+    dbus-daemon --config-file="$work/$bus.conf" --fork --print-address=1 --print-pid=3 > "$work/$bus.address" 3> "$work/$bus.pid"
+    pids+=("$(cat "$work/$bus.pid")")
+done
+export DBUS_SESSION_BUS_ADDRESS=$(cat "$work/session.address") DBUS_SYSTEM_BUS_ADDRESS=$(cat "$work/system.address")
 
+# The system's applications stay out of the program's sight; GTK still needs
+# the MIME database to read its own icons.
+mkdir -p "$work/none" && ln -s /usr/share/mime "$work/none/mime"
 # Each entry its own program, as two applications would have.
 mkdir -p "$work/bin"
 for app in Quiet Stubborn; do
@@ -55,39 +66,79 @@ for app in Quiet Stubborn; do
         "$app" "$work/bin/$app" "$app" "$work/$app.log" "$extra" > "$XDG_DATA_HOME/applications/org.example.$app.desktop"
 done
 
-# kwin_wayland carries a file capability that a container refuses to exec.
-cp "$compositor" "$work/kwin_wayland"
-# Its effects' QML lies in the system's data folders.
-XDG_DATA_DIRS=/usr/local/share:/usr/share QT_LOGGING_RULES="kwin_scripting.debug=true" "$work/kwin_wayland" --virtual --no-lockscreen --socket tendril-wl \
-    > "$work/compositor.log" 2>&1 &
-pids+=($!)
-wait_for 150 test -S "$XDG_RUNTIME_DIR/tendril-wl" || fail "$mode made no Wayland socket"
-export WAYLAND_DISPLAY=tendril-wl
-
+windows='(workspace.windowList ? workspace.windowList() : workspace.clientList())'
 kwin_call() { dbus-send --session --print-reply=literal --dest=org.kde.KWin "$@"; }
+shell_call() { gdbus call --session --dest org.gnome.Shell "$@"; }
+control_call() { shell_call --object-path /org/tendril/WindowControl --method "org.tendril.WindowControl.$1" "${@:2}"; }
 scripts=0
 # Runs JavaScript inside KWin; its print() lines reach the compositor's log.
 kwin_script() {
-    local name=tendril-test-$((++scripts)) file
+    local name=tendril-test-$((++scripts)) file id
     file="$work/$name.js"
     printf '%s\n' "$1" > "$file"
-    local id
     id=$(kwin_call /Scripting org.kde.kwin.Scripting.loadScript string:"$file" string:"$name" | awk '{print $2}')
     kwin_call "/$id" org.kde.kwin.Script.run > /dev/null 2>&1 || kwin_call "/Scripting/Script$id" org.kde.kwin.Script.run > /dev/null
 }
-windows='(workspace.windowList ? workspace.windowList() : workspace.clientList())'
-# The state of the test application's window: "minimized active".
-state_is() {
-    local marker="state$((++scripts))-$1"
-    kwin_script "for (const w of $windows) if (w.desktopFileName === 'org.example.$1' || w.resourceClass === 'org.example.$1')
-        print('$marker', w.minimized, w === (workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient));"
-    wait_for 20 grep -q "$marker" "$work/compositor.log" && grep -q "$marker $2\$" "$work/compositor.log"
-}
+
+if [[ $mode == kwin ]]; then
+    # kwin_wayland carries a file capability that a container refuses to exec;
+    # its effects' QML lies in the system's data folders.
+    cp "$compositor" "$work/kwin_wayland"
+    XDG_DATA_DIRS=/usr/local/share:/usr/share QT_LOGGING_RULES="kwin_scripting.debug=true" "$work/kwin_wayland" \
+        --virtual --no-lockscreen --socket tendril-wl > "$work/compositor.log" 2>&1 &
+    pids+=($!)
+    # "minimized active" of the application's window.
+    state_is() {
+        local marker="state$((++scripts))-$1"
+        kwin_script "for (const w of $windows) if (w.desktopFileName === 'org.example.$1')
+            print('$marker', w.minimized, w === (workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient));"
+        wait_for 20 grep -q "$marker" "$work/compositor.log" && grep -q "$marker $2\$" "$work/compositor.log"
+    }
+    activate_outside() {
+        kwin_script "for (const w of $windows) if (w.desktopFileName === 'org.example.$1') {
+            if (workspace.activeWindow !== undefined) workspace.activeWindow = w; else workspace.activeClient = w; }"
+    }
+    showing_desktop() {
+        kwin_call /KWin org.freedesktop.DBus.Properties.Get string:org.kde.KWin string:showingDesktop | grep -q "boolean $1"
+    }
+    overview_shown() {
+        if kwin_call /Effects org.freedesktop.DBus.Properties.Get string:org.kde.kwin.Effects string:activeEffects \
+            | grep -q overview; then [[ $1 == true ]]; else [[ $1 == false ]]; fi
+    }
+else
+    [[ -f $extension/metadata.json ]] || { echo "FAIL: no extension at '$extension'"; exit 1; }
+    uuid=$(basename "$extension")
+    mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"
+    cp -r "$extension" "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
+    # The schemas lie in the system's data folders.
+    XDG_DATA_DIRS=/usr/share gsettings set org.gnome.shell disable-user-extensions false
+    XDG_DATA_DIRS=/usr/share gsettings set org.gnome.shell enabled-extensions "['$uuid']"
+    XDG_DATA_DIRS=/usr/local/share:/usr/share gnome-shell --headless --wayland --no-x11 --virtual-monitor 1280x720 \
+        --wayland-display tendril-wl > "$work/compositor.log" 2>&1 &
+    pids+=($!)
+    # "minimized active" of the application's window, as the shell records it.
+    report() { control_call Windows | /usr/bin/python3 -c '
+import ast, json, sys
+report = json.loads(ast.literal_eval(sys.stdin.read())[0])
+for w in report["windows"]:
+    if w["desktopFile"].removesuffix(".desktop") == sys.argv[1]:
+        print(w["id"], str(w["minimized"]).lower(), str(w["id"] == report["active"]).lower())' "org.example.$1"; }
+    state_is() { [[ $(report "$1" | cut -d' ' -f2-) == $2 ]]; }
+    activate_outside() { control_call Activate "$(report "$1" | cut -d' ' -f1)" > /dev/null; }
+    # GNOME's show desktop minimises the workspace's windows.
+    showing_desktop() {
+        if [[ $1 == true ]]; then state_is Quiet "true false" && state_is Stubborn "true false"
+        else [[ $(report Quiet; report Stubborn) != *" true "* ]]; fi
+    }
+    overview_shown() {
+        shell_call --object-path /org/gnome/Shell --method org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive \
+            | grep -q "<$1>"
+    }
+fi
+wait_for 150 test -S "$XDG_RUNTIME_DIR/tendril-wl" || fail "$mode made no Wayland socket"
+export WAYLAND_DISPLAY=tendril-wl
+[[ $mode == gnome ]] && { wait_for 100 control_call Windows > /dev/null || fail "the extension does not answer"; }
 frontmost_is() { LISTEN=0.5 send requestAppList | grep -q "{\"frontmostAppUpdate\":{\"bundleID\":\"org.example.$1\"}}"; }
-showing_desktop() {
-    dbus-send --session --print-reply=literal --dest=org.kde.KWin /KWin org.freedesktop.DBus.Properties.Get \
-        string:org.kde.KWin string:showingDesktop | grep -q "boolean $1"
-}
 
 env QT_QPA_PLATFORM=wayland QT_QUICK_BACKEND=software "$desktop" --port "$port" > "$work/desktop.log" 2>&1 &
 pids+=($!)
@@ -97,14 +148,15 @@ send ping > "$work/reply.out" && grep -q pairingConfirmed "$work/reply.out" || f
 for app in Quiet Stubborn; do
     send launchApp "org.example.$app" > /dev/null || fail "launchApp $app"
     wait_for 100 grep -q shown "$work/$app.log" || fail "$app did not start"
-    wait_for 50 state_is "$app" "false true" || fail "$app's window is not in front"
+    # GNOME starts in the overview, where a new window need not take the focus.
+    [[ $mode == gnome ]] && front="false *" || front="false true"
+    wait_for 50 state_is "$app" "$front" || fail "$app's window is not shown (in front)"
 done
-wait_for 30 frontmost_is Stubborn || fail "the started Stubborn is not reported frontmost"
+[[ $mode == gnome ]] || wait_for 30 frontmost_is Stubborn || fail "the started Stubborn is not reported frontmost"
 send focusApp org.example.Quiet > /dev/null || fail "focusApp"
 wait_for 30 frontmost_is Quiet || fail "Quiet activated by the phone is not reported frontmost"
 # From outside: the compositor's own focus change.
-kwin_script "for (const w of $windows) if (w.desktopFileName === 'org.example.Stubborn') {
-    if (workspace.activeWindow !== undefined) workspace.activeWindow = w; else workspace.activeClient = w; }"
+activate_outside Stubborn
 wait_for 30 frontmost_is Stubborn || fail "Stubborn activated from outside is not reported frontmost"
 
 send hideApp org.example.Quiet > /dev/null || fail "hideApp"
@@ -116,9 +168,9 @@ wait_for 30 state_is Stubborn "true false" || fail "minimise did not minimise St
 send focusApp org.example.Stubborn > /dev/null
 
 send missionControl > /dev/null || fail "missionControl"
-overview() { kwin_call /Effects org.freedesktop.DBus.Properties.Get string:org.kde.kwin.Effects string:activeEffects | grep -q overview; }
-wait_for 30 overview || fail "the overview is not shown"
+wait_for 30 overview_shown true || fail "the overview is not shown"
 send missionControl > /dev/null
+wait_for 30 overview_shown false || fail "the overview is still shown"
 send showDesktop > /dev/null || fail "showDesktop"
 wait_for 30 showing_desktop true || fail "the desktop is not shown"
 send showDesktop > /dev/null
