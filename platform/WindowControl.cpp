@@ -11,6 +11,7 @@ std::optional<WindowReport> parseWindowReport(const QByteArray &json)
         return std::nullopt;
     WindowReport report;
     report.active = document.object().value(QLatin1String("active")).toString();
+    report.timeMs = qint64(document.object().value(QLatin1String("time")).toDouble());
     for (const QJsonValue &value : document.object().value(QLatin1String("windows")).toArray()) {
         const QJsonObject w = value.toObject();
         QString desktopFile = w.value(QLatin1String("desktopFile")).toString();

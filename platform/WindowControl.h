@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <optional>
 
 // One top-level window as the window manager or compositor lists it.
@@ -28,11 +29,12 @@ struct FocusedApplication {
 };
 
 // A compositor's report of its windows and the focused one's id, as JSON:
-// {"active": ID, "windows": [{"id", "pid", "desktopFile", "instance",
-// "windowClass", "normal", "minimized"}]}; none for anything else.
+// {"active": ID, "time": MS, "windows": [{"id", "pid", "desktopFile",
+// "instance", "windowClass", "normal", "minimized"}]}; none for anything else.
 struct WindowReport {
     QList<DesktopWindow> windows;
     QString active;
+    qint64 timeMs = 0; // when the compositor made it, since 1970; 0 when not told
 
     std::optional<FocusedApplication> focused() const;
 };
@@ -79,8 +81,15 @@ public:
     virtual std::optional<QString> toggleShowingDesktop() = 0;
     virtual std::optional<QString> toggleOverview() = 0;
 
+    // When the compositor made the report behind the last focus change (ms
+    // since 1970, its clock is this machine's), for measuring how late it came.
+    qint64 focusReportTimeMs() const { return m_focusReportTimeMs; }
+
 signals:
     void focusChanged();
+
+protected:
+    std::atomic<qint64> m_focusReportTimeMs{0};
 };
 
 // The backend for this session (DesktopSession), made on the first call.

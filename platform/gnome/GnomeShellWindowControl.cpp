@@ -68,14 +68,17 @@ void GnomeShellWindowControl::reportChanged(const QString &report)
     if (!parsed)
         return;
     bool focusMoved;
+    const qint64 reportTime = parsed->timeMs;
     {
         QMutexLocker lock(&m_mutex);
         focusMoved = parsed->focused() != m_report.focused();
         m_report = std::move(*parsed);
         m_loaded = true;
     }
-    if (focusMoved)
+    if (focusMoved) {
+        m_focusReportTimeMs = reportTime;
         emit focusChanged();
+    }
 }
 
 std::optional<QString> GnomeShellWindowControl::pending()

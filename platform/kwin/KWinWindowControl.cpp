@@ -36,7 +36,7 @@ function report(removed) {
         id: idOf(w), pid: w.pid, desktopFile: w.desktopFileName || "", instance: w.resourceName || "",
         windowClass: w.resourceClass || "", normal: !!w.normalWindow, minimized: !!w.minimized}));
     callDBus(target.service, target.path, target.interface, "windowsChanged",
-             JSON.stringify({active: active ? idOf(active) : "", windows: windows}));
+             JSON.stringify({active: active ? idOf(active) : "", time: Date.now(), windows: windows}));
 }
 function watch(w) {
     for (const signal of [w.minimizedChanged, w.desktopFileNameChanged])
@@ -164,13 +164,16 @@ void KWinWindowControl::windowsChanged(const QString &report)
     if (!parsed)
         return;
     bool focusMoved;
+    const qint64 reportTime = parsed->timeMs;
     {
         QMutexLocker lock(&m_mutex);
         focusMoved = parsed->active != m_report.active;
         m_report = std::move(*parsed);
     }
-    if (focusMoved)
+    if (focusMoved) {
+        m_focusReportTimeMs = reportTime;
         emit focusChanged();
+    }
 }
 
 std::optional<QString> KWinWindowControl::unavailable()

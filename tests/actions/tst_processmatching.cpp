@@ -152,12 +152,12 @@ private slots:
     void windowReportsAreRead_data()
     {
         QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QStringList>("expected"); // "id pid desktopFile class normal minimized", then the active id
-        QTest::newRow("two windows") << QByteArray(R"({"active":"{b}","windows":[
+        QTest::addColumn<QStringList>("expected"); // "id pid desktopFile class normal minimized", then "active time"
+        QTest::newRow("two windows") << QByteArray(R"({"active":"{b}","time":1700000000123,"windows":[
             {"id":"{a}","pid":10,"desktopFile":"org.example.Quiet.desktop","windowClass":"quiet","normal":true,"minimized":true},
             {"id":"{b}","pid":11,"desktopFile":"","windowClass":"python3","normal":false}]})")
-            << QStringList{"{a} 10 org.example.Quiet quiet 1 1", "{b} 11  python3 0 0", "{b}"};
-        QTest::newRow("none in front") << QByteArray(R"({"active":"","windows":[]})") << QStringList{""};
+            << QStringList{"{a} 10 org.example.Quiet quiet 1 1", "{b} 11  python3 0 0", "{b} 1700000000123"};
+        QTest::newRow("none in front") << QByteArray(R"({"active":"","windows":[]})") << QStringList{" 0"};
         QTest::newRow("not a report") << QByteArray(R"({"active":"{a}"})") << QStringList{};
         QTest::newRow("not JSON") << QByteArray("{\"windows\":[") << QStringList{};
     }
@@ -170,7 +170,7 @@ private slots:
             for (const DesktopWindow &w : report->windows)
                 seen << QStringLiteral("%1 %2 %3 %4 %5 %6").arg(w.id).arg(w.pid).arg(w.desktopFile, w.windowClass)
                             .arg(int(w.normal)).arg(int(w.minimized));
-            seen << report->active;
+            seen << report->active + " " + QString::number(report->timeMs);
             QCOMPARE(report->focused().has_value(), !report->active.isEmpty());
         }
         QTEST(seen, "expected");

@@ -56,6 +56,7 @@ class WindowControlService {
         const focused = global.display.focus_window;
         return JSON.stringify({
             active: focused ? idOf(focused) : '',
+            time: Date.now(),
             windows: managedWindows().map(window => ({
                 id: idOf(window), pid: window.get_pid(), desktopFile: appIdOf(window),
                 instance: window.get_wm_class_instance() || '', windowClass: window.get_wm_class() || '',
