@@ -295,6 +295,11 @@ void LinuxApplicationServices::activateSelf()
         m_windows.activate(windows.last());
 }
 
+std::optional<QString> LinuxApplicationServices::windowControlNotice()
+{
+    return m_windows.notice();
+}
+
 std::optional<QString> LinuxApplicationServices::windowSteeringUnavailable()
 {
     return m_windows.unavailable();

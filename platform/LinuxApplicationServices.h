@@ -35,6 +35,7 @@ public:
     void terminate(const RunningApplication &app) override;
     void activateSelf() override;
     std::optional<QString> windowSteeringUnavailable() override;
+    std::optional<QString> windowControlNotice() override;
 
     // Minimises every application window of `app`; hiding is that on Linux.
     std::optional<QString> minimizeWindows(const RunningApplication &app);

@@ -64,6 +64,8 @@ public:
     // Why this desktop lets no program steer other applications' windows, or
     // none when it does (perhaps only after a later login).
     virtual std::optional<QString> unavailable() { return std::nullopt; }
+    // What the window should tell the user about window control, if anything.
+    virtual std::optional<QString> notice() { return std::nullopt; }
 
     // The focused application; cached where the compositor reports changes.
     virtual std::optional<FocusedApplication> focused() = 0;

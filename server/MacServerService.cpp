@@ -68,6 +68,11 @@ void MacServerService::setPin(const QString &pin)
     emit pinChanged();
 }
 
+QString MacServerService::windowControlNotice() const
+{
+    return m_platform.applications->windowControlNotice().value_or(QString());
+}
+
 void MacServerService::setListenerProblem(const QString &problem)
 {
     if (m_listenerProblem == problem)

@@ -102,6 +102,13 @@ std::optional<QString> GnomeShellWindowControl::unavailable()
     return pending();
 }
 
+std::optional<QString> GnomeShellWindowControl::notice()
+{
+    if (pending())
+        return QStringLiteral("Window control starts after the next login");
+    return std::nullopt;
+}
+
 std::optional<FocusedApplication> GnomeShellWindowControl::focused()
 {
     QMutexLocker lock(&m_mutex);

@@ -18,6 +18,7 @@ public:
     GnomeShellWindowControl();
 
     std::optional<QString> unavailable() override;
+    std::optional<QString> notice() override;
     std::optional<FocusedApplication> focused() override;
     QList<DesktopWindow> windows() override;
     std::optional<QString> activate(const QString &window) override;
