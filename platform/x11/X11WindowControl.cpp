@@ -3,6 +3,8 @@
 #include "platform/freedesktop/DesktopShell.h"
 #include "platform/x11/X11Desktop.h"
 
+#include <QDateTime>
+
 namespace {
 const QString noDisplay = QStringLiteral("no X display");
 
@@ -22,7 +24,32 @@ std::optional<QString> forEach(X11Desktop *desktop, const QStringList &windows, 
 }
 } // namespace
 
-X11WindowControl::X11WindowControl() = default;
+X11WindowControl::X11WindowControl() : m_watch(std::make_unique<X11Desktop>())
+{
+    const int descriptor = m_watch->watchActiveWindow();
+    if (descriptor < 0) {
+        m_watch.reset();
+        return;
+    }
+    m_focusedPid = m_watch->activeWindowProcess();
+    auto *notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &X11WindowControl::readFocus);
+}
+
+void X11WindowControl::readFocus()
+{
+    if (!m_watch->isOpen() || !m_watch->activeWindowChanged())
+        return;
+    const std::optional<qint64> pid = m_watch->activeWindowProcess();
+    {
+        QMutexLocker lock(&m_mutex);
+        if (pid == m_focusedPid)
+            return;
+        m_focusedPid = pid;
+    }
+    m_focusReportTimeMs = QDateTime::currentMSecsSinceEpoch();
+    emit focusChanged();
+}
 X11WindowControl::~X11WindowControl() = default;
 
 X11Desktop *X11WindowControl::desktop()
@@ -41,8 +68,11 @@ std::optional<QString> X11WindowControl::unavailable()
 std::optional<FocusedApplication> X11WindowControl::focused()
 {
     QMutexLocker lock(&m_mutex);
-    X11Desktop *x = desktop();
-    const std::optional<qint64> pid = x ? x->activeWindowProcess() : std::nullopt;
+    std::optional<qint64> pid = m_focusedPid;
+    if (!m_watch || !m_watch->isOpen()) {
+        X11Desktop *x = desktop();
+        pid = x ? x->activeWindowProcess() : std::nullopt;
+    }
     if (!pid)
         return std::nullopt;
     return FocusedApplication{{}, *pid};

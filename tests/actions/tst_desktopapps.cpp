@@ -216,9 +216,11 @@ private slots:
         const std::uint32_t window = windowOf("stubborn.log");
         QCOMPARE(wm.requests(1), QList<Request>({{"map", window, 0}}));
         QCOMPARE(services.frontmostApplication(), std::nullopt);
+        QSignalSpy focus(&systemWindowControl(), &WindowControl::focusChanged);
         wm.manage(window);
         wm.setActive(window);
-        QTRY_COMPARE(services.frontmostApplication(), app); // the property changes asynchronously
+        QTRY_COMPARE(services.frontmostApplication(), app); // followed through the root's property changes
+        QCOMPARE(focus.count(), 1);
         wm.setActive(wm.addClient(::getpid())); // a window, but not an application's
         QTRY_COMPARE(services.frontmostApplication(), std::nullopt);
 
