@@ -1,6 +1,6 @@
 #include "app/DisplayStartup.h"
 
-#include "platform/wayland/WaylandGlobals.h"
+#include "platform/DesktopSession.h"
 #include "platform/wayland/WlClipboardPasteboard.h"
 
 DisplayStartup::DisplayStartup()
@@ -8,16 +8,16 @@ DisplayStartup::DisplayStartup()
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith("wayland"))
         return; // the user chose; Qt will not speak Wayland
-    const std::optional<QStringList> globals = waylandGlobals();
-    if (!globals)
+    const DesktopSession &session = DesktopSession::current();
+    if (!session.wayland)
         return;
-    const bool dataControl = offersDataControl(*globals) && WlClipboardPasteboard::isAvailable();
+    const bool dataControl = session.dataControl && WlClipboardPasteboard::isAvailable();
     if (platform.isEmpty() && !dataControl && !qEnvironmentVariableIsEmpty("DISPLAY")) {
         set("QT_QPA_PLATFORM", "xcb");
         return;
     }
     // Only Qt's own Wayland text input (no module asked for) needs the seat.
-    if (!globals->contains(QStringLiteral("wl_seat")) && !qEnvironmentVariableIsSet("QT_IM_MODULE"))
+    if (!session.waylandGlobals.contains(QStringLiteral("wl_seat")) && !qEnvironmentVariableIsSet("QT_IM_MODULE"))
         set("QT_IM_MODULE", "none"); // no such module: Qt makes no input context
 }
 

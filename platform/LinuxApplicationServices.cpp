@@ -3,7 +3,8 @@
 #include "platform/bundles/BundleReader.h"
 #include "platform/StandardLocations.h"
 #include "platform/bundles/BundleIndex.h"
-#include "platform/x11/X11Desktop.h"
+#include "platform/DesktopSession.h"
+#include "platform/WindowControl.h"
 #include "platform/freedesktop/ApplicationBus.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"
 #include "platform/freedesktop/DesktopLauncher.h"
@@ -54,12 +55,6 @@ std::optional<QString> desktopEntryPath(const QString &desktopId)
     const std::shared_ptr<const DesktopEntryIndex> entries = DesktopEntryCache::shared().entries();
     const DesktopEntry *entry = entries->byId(desktopId);
     return entry ? std::optional<QString>(entry->filePath) : std::nullopt;
-}
-
-bool isWaylandSession()
-{
-    return qEnvironmentVariable("XDG_SESSION_TYPE") == QStringLiteral("wayland")
-        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 bool isBundle(const RunningApplication &app)
@@ -132,17 +127,9 @@ std::optional<RunningApplication> bundleApplicationOf(const ProcessRecord &proce
     return std::nullopt;
 }
 
-LinuxApplicationServices::LinuxApplicationServices() = default;
+LinuxApplicationServices::LinuxApplicationServices() : LinuxApplicationServices(systemWindowControl()) {}
+LinuxApplicationServices::LinuxApplicationServices(WindowControl &windows) : m_windows(windows) {}
 LinuxApplicationServices::~LinuxApplicationServices() = default;
-
-X11Desktop *LinuxApplicationServices::x11()
-{
-    if (isWaylandSession())
-        return nullptr;
-    if (!m_x11 || !m_x11->isOpen())
-        m_x11 = std::make_unique<X11Desktop>();
-    return m_x11->isOpen() ? m_x11.get() : nullptr;
-}
 
 RunningSnapshot LinuxApplicationServices::snapshot(bool reuseRecent)
 {
@@ -151,26 +138,30 @@ RunningSnapshot LinuxApplicationServices::snapshot(bool reuseRecent)
     if (reuseRecent && m_recentAge.isValid() && m_recentAge.elapsed() < recentMs)
         return m_recent;
     QList<WindowOwner> windows;
-    if (X11Desktop *desktop = x11())
-        for (const X11Desktop::Client &client : desktop->clients())
-            windows.append({client.pid, client.instance, client.windowClass});
+    for (const DesktopWindow &window : m_windows.windows())
+        windows.append({window.pid, window.instance, window.windowClass, window.desktopFile});
     m_recent = matchRunningApplications(m_processes, m_processes.processes(), *DesktopEntryCache::shared().entries(),
                                         windows, bundleApplicationOf);
     m_recentAge.start();
     return m_recent;
 }
 
-QList<std::uint32_t> LinuxApplicationServices::windowsOf(const RunningApplication &app, bool normalOnly)
+QStringList LinuxApplicationServices::windowsOf(const RunningApplication &app, bool normalOnly)
 {
     const RunningSnapshot running = snapshot(true);
-    QMutexLocker lock(&m_mutex);
-    QList<std::uint32_t> windows;
-    if (X11Desktop *desktop = x11())
-        for (const X11Desktop::Client &client : desktop->clients())
-            if (client.pid > 0 && (!normalOnly || client.normal)
-                && running.instanceOf.value(client.pid, client.pid) == app.processIdentifier)
-                windows.append(client.window);
-    return windows;
+    WindowTarget target;
+    for (auto it = running.instanceOf.cbegin(); it != running.instanceOf.cend(); ++it)
+        if (it.value() == app.processIdentifier)
+            target.pids.append(it.key());
+    if (!target.pids.contains(app.processIdentifier))
+        target.pids.append(app.processIdentifier);
+    // By the entry too only when it is the only instance: a second one's
+    // windows carry the same name.
+    const auto instances = std::count_if(running.applications.cbegin(), running.applications.cend(),
+                                         [&](const RunningApplication &other) { return other.bundleIdentifier == app.bundleIdentifier; });
+    if (!isBundle(app) && instances <= 1)
+        target.desktopId = app.bundleIdentifier.value_or(QString());
+    return ::windowsOf(m_windows.windows(), target, normalOnly);
 }
 
 QList<RunningApplication> LinuxApplicationServices::runningApplications()
@@ -180,16 +171,16 @@ QList<RunningApplication> LinuxApplicationServices::runningApplications()
 
 std::optional<RunningApplication> LinuxApplicationServices::frontmostApplication()
 {
-    // A Wayland session tells no other client which window has the focus.
-    std::optional<qint64> pid;
-    {
-        QMutexLocker lock(&m_mutex);
-        if (X11Desktop *desktop = x11())
-            pid = desktop->activeWindowProcess();
-    }
-    if (!pid)
+    const std::optional<FocusedApplication> focused = m_windows.focused();
+    if (!focused)
         return std::nullopt;
-    return snapshot(true).applicationOf(*pid);
+    const RunningSnapshot running = snapshot(true);
+    if (std::optional<RunningApplication> app = running.applicationOf(focused->pid))
+        return app;
+    for (const RunningApplication &app : running.applications)
+        if (!focused->desktopFile.isEmpty() && app.bundleIdentifier == focused->desktopFile)
+            return app;
+    return std::nullopt;
 }
 
 std::optional<QString> LinuxApplicationServices::ownBundleIdentifier()
@@ -240,20 +231,16 @@ void LinuxApplicationServices::openApplication(
 
 void LinuxApplicationServices::unhide(const RunningApplication &app)
 {
-    const QList<std::uint32_t> windows = windowsOf(app, true);
-    QMutexLocker lock(&m_mutex);
-    if (X11Desktop *desktop = x11())
-        for (X11Desktop::Window window : windows)
-            desktop->restore(window);
+    const QStringList windows = windowsOf(app, true);
+    if (!windows.isEmpty())
+        m_windows.restore(windows);
 }
 
 void LinuxApplicationServices::activate(const RunningApplication &app)
 {
-    const QList<std::uint32_t> windows = windowsOf(app, true);
+    const QStringList windows = windowsOf(app, true);
     if (!windows.isEmpty()) {
-        QMutexLocker lock(&m_mutex);
-        if (X11Desktop *desktop = x11())
-            desktop->activate(windows.last(), X11Desktop::Source::pager); // the most recently raised
+        m_windows.activate(windows.last()); // the most recently raised
         return;
     }
     if (isBundle(app) || !app.bundleIdentifier)
@@ -262,7 +249,7 @@ void LinuxApplicationServices::activate(const RunningApplication &app)
     const DesktopEntry *entry = entries->byId(*app.bundleIdentifier);
     if (entry && entry->dbusActivatable)
         ApplicationBus::activate(entry->id);
-    else if (entry && isWaylandSession())
+    else if (entry && DesktopSession::current().wayland)
         QThreadPool::globalInstance()->start([path = entry->filePath] {
             launchDesktopEntry(path); // a single-instance application raises itself
         });
@@ -270,12 +257,17 @@ void LinuxApplicationServices::activate(const RunningApplication &app)
 
 void LinuxApplicationServices::hide(const RunningApplication &app)
 {
-    // Linux has no hidden state apart from iconic.
-    const QList<std::uint32_t> windows = windowsOf(app, true);
-    QMutexLocker lock(&m_mutex);
-    if (X11Desktop *desktop = x11())
-        for (X11Desktop::Window window : windows)
-            desktop->minimize(window);
+    minimizeWindows(app);
+}
+
+std::optional<QString> LinuxApplicationServices::minimizeWindows(const RunningApplication &app)
+{
+    if (std::optional<QString> reason = m_windows.unavailable())
+        return reason;
+    const QStringList windows = windowsOf(app, true);
+    if (windows.isEmpty())
+        return std::nullopt; // nothing to minimise, as with a window-less script target
+    return m_windows.minimize(windows);
 }
 
 void LinuxApplicationServices::terminate(const RunningApplication &app)
@@ -285,13 +277,10 @@ void LinuxApplicationServices::terminate(const RunningApplication &app)
         return;
     }
     // Ask, never force: a window asked to close lets the application ask the
-    // user about unsaved work.
-    const QList<std::uint32_t> windows = windowsOf(app, true);
+    // user about unsaved work, and it may stay.
+    const QStringList windows = windowsOf(app, true);
     if (!windows.isEmpty()) {
-        QMutexLocker lock(&m_mutex);
-        if (X11Desktop *desktop = x11())
-            for (X11Desktop::Window window : windows)
-                desktop->close(window);
+        m_windows.close(windows);
         return;
     }
     const qint64 pid = app.processIdentifier;
@@ -305,18 +294,17 @@ void LinuxApplicationServices::terminate(const RunningApplication &app)
 
 void LinuxApplicationServices::activateSelf()
 {
-    QMutexLocker lock(&m_mutex);
-    X11Desktop *desktop = x11();
-    if (!desktop)
-        return;
-    const QList<X11Desktop::Window> windows = desktop->windowsOfProcess(::getpid());
+    const QStringList windows = ::windowsOf(m_windows.windows(), {{}, {qint64(::getpid())}}, false);
     if (!windows.isEmpty())
-        desktop->activate(windows.last());
+        m_windows.activate(windows.last());
+}
+
+std::optional<QString> LinuxApplicationServices::windowControlNotice()
+{
+    return m_windows.notice();
 }
 
 std::optional<QString> LinuxApplicationServices::windowSteeringUnavailable()
 {
-    if (isWaylandSession())
-        return QStringLiteral("Wayland lets no program hide or minimise the windows of another application");
-    return std::nullopt;
+    return m_windows.unavailable();
 }

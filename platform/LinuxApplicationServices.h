@@ -8,17 +8,17 @@
 
 #include <memory>
 
-class X11Desktop;
+class WindowControl;
 
 // Applications on Linux are processes of the current user, either running
 // from an application bundle (a program in NAME.app/Contents/MacOS/, named by
 // its Info.plist) or started from a desktop entry (named by its desktop-file
-// ID). Windows are steered through the window manager (EWMH) when an X
-// display allows; a Wayland session offers no such control over other
-// applications. Any thread may ask.
+// ID). Windows are steered through the session's window control: the X11
+// window manager or the compositor. Any thread may ask.
 class LinuxApplicationServices : public ApplicationServices {
 public:
-    LinuxApplicationServices();
+    LinuxApplicationServices(); // the session's window control
+    explicit LinuxApplicationServices(WindowControl &windows);
     ~LinuxApplicationServices() override;
 
     QList<RunningApplication> runningApplications() override;
@@ -35,18 +35,21 @@ public:
     void terminate(const RunningApplication &app) override;
     void activateSelf() override;
     std::optional<QString> windowSteeringUnavailable() override;
+    std::optional<QString> windowControlNotice() override;
+
+    // Minimises every application window of `app`; hiding is that on Linux.
+    std::optional<QString> minimizeWindows(const RunningApplication &app);
 
 private:
     // The processes' applications, read again unless the last look is a
     // moment old (one poll asks for the list, the front and its own).
     RunningSnapshot snapshot(bool reuseRecent);
     // The application's windows, bottom to top; normal ones only if asked.
-    QList<std::uint32_t> windowsOf(const RunningApplication &app, bool normalOnly);
-    X11Desktop *x11(); // none on Wayland or without a display; call locked
+    QStringList windowsOf(const RunningApplication &app, bool normalOnly);
 
+    WindowControl &m_windows;
     QMutex m_mutex;
     ProcessTable m_processes;
-    std::unique_ptr<X11Desktop> m_x11;
     RunningSnapshot m_recent;
     QElapsedTimer m_recentAge;
 };

@@ -4,11 +4,12 @@
 #include "platform/FileViewer.h"
 #include "platform/LinuxApplicationServices.h"
 #include "platform/freedesktop/LinuxComputerName.h"
-#include "platform/LinuxScriptHost.h"
+#include "platform/LinuxDesktopActions.h"
+#include "platform/DesktopSession.h"
+#include "platform/WindowControl.h"
 #include "platform/Pasteboard.h"
 #include "platform/freedesktop/FreedesktopNotifications.h"
 #include "platform/freedesktop/PortalScreenCapture.h"
-#include "platform/wayland/WaylandGlobals.h"
 #include "platform/wayland/WlClipboardPasteboard.h"
 
 #include <QGuiApplication>
@@ -23,8 +24,7 @@ Pasteboard &systemPasteboard()
     static WlClipboardPasteboard wlClipboard;
     if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         return qtPasteboard;
-    const std::optional<QStringList> globals = waylandGlobals();
-    if (globals && offersDataControl(*globals) && WlClipboardPasteboard::isAvailable())
+    if (DesktopSession::current().dataControl && WlClipboardPasteboard::isAvailable())
         return wlClipboard;
     return qtPasteboard;
 }
@@ -33,8 +33,8 @@ Pasteboard &systemPasteboard()
 
 Platform &systemPlatform()
 {
-    static LinuxApplicationServices applications;
-    static LinuxScriptHost scripts(applications);
+    static LinuxApplicationServices applications(systemWindowControl());
+    static LinuxDesktopActions actions(applications, systemWindowControl());
     static Pasteboard &pasteboard = systemPasteboard();
     static PortalScreenCapture screenCapture;
     static FreedesktopFileViewer fileViewer;
@@ -43,7 +43,7 @@ Platform &systemPlatform()
     static FreedesktopNotifications notifications;
     static Platform platform{
         .applications = &applications,
-        .scripts = &scripts,
+        .actions = &actions,
         .pasteboard = &pasteboard,
         .screenCapture = &screenCapture,
         .fileViewer = &fileViewer,

@@ -1,7 +1,7 @@
 #pragma once
 
 class ApplicationServices;
-class ScriptHost;
+class DesktopActions;
 class Pasteboard;
 class ScreenCapture;
 class FileViewer;
@@ -13,7 +13,7 @@ class DesktopNotifications;
 // Tests hand in fakes for what this machine cannot provide.
 struct Platform {
     ApplicationServices *applications = nullptr;
-    ScriptHost *scripts = nullptr;
+    DesktopActions *actions = nullptr;
     Pasteboard *pasteboard = nullptr;
     ScreenCapture *screenCapture = nullptr;
     FileViewer *fileViewer = nullptr;

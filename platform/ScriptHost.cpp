@@ -24,22 +24,6 @@ QString outputVolume(int level)
     return volumePrefix + QString::number(level);
 }
 
-std::optional<int> outputVolumeLevel(const QString &source)
-{
-    if (!source.startsWith(volumePrefix))
-        return std::nullopt;
-    const QStringView digits = QStringView(source).mid(volumePrefix.size());
-    if (digits.isEmpty() || digits.size() > 3)
-        return std::nullopt;
-    for (QChar c : digits)
-        if (!c.isDigit() || c.unicode() > '9')
-            return std::nullopt;
-    const int level = digits.toInt();
-    if (level > 100 || QString::number(level) != digits)
-        return std::nullopt;
-    return level;
-}
-
 QString minimizeWindows(const QString &processName)
 {
     QString escaped;
@@ -52,26 +36,20 @@ QString minimizeWindows(const QString &processName)
     return minimizeHead + escaped + minimizeTail;
 }
 
-std::optional<QString> minimizedProcessName(const QString &source)
+} // namespace Scripts
+
+std::optional<QString> ScriptedDesktopActions::lockScreen() { return m_host.run(Scripts::lockScreen); }
+std::optional<QString> ScriptedDesktopActions::emptyTrash() { return m_host.run(Scripts::emptyTrash); }
+std::optional<QString> ScriptedDesktopActions::toggleDarkMode() { return m_host.run(Scripts::toggleDarkMode); }
+std::optional<QString> ScriptedDesktopActions::showDesktop() { return m_host.run(Scripts::showDesktop); }
+std::optional<QString> ScriptedDesktopActions::overview() { return m_host.run(Scripts::missionControl); }
+
+std::optional<QString> ScriptedDesktopActions::setOutputVolume(int level)
 {
-    if (source.size() < minimizeHead.size() + minimizeTail.size() || !source.startsWith(minimizeHead)
-        || !source.endsWith(minimizeTail))
-        return std::nullopt;
-    const QStringView quoted = QStringView(source).sliced(
-        minimizeHead.size(), source.size() - minimizeHead.size() - minimizeTail.size());
-    QString name;
-    for (qsizetype i = 0; i < quoted.size(); ++i) {
-        QChar c = quoted[i];
-        if (c == u'"')
-            return std::nullopt; // an unescaped quote would have ended the text
-        if (c == u'\\') {
-            if (++i == quoted.size())
-                return std::nullopt;
-            c = quoted[i];
-        }
-        name += c;
-    }
-    return name;
+    return m_host.run(Scripts::outputVolume(level));
 }
 
-} // namespace Scripts
+std::optional<QString> ScriptedDesktopActions::minimize(const RunningApplication &app)
+{
+    return m_host.run(Scripts::minimizeWindows(app.localizedName.value_or(app.bundleIdentifier.value_or(QString()))));
+}

@@ -1,19 +1,38 @@
 #pragma once
 
+#include "platform/DesktopActions.h"
+
 #include <QString>
 
 #include <optional>
 
-// Runs the desktop's automation scripts: one script text, to its end, on the
-// calling thread (any thread). The error's description, or none on success.
+// Runs automation scripts: one script text, to its end, on the calling
+// thread (any thread). The error's description, or none on success.
 class ScriptHost {
 public:
     virtual ~ScriptHost() = default;
     virtual std::optional<QString> run(const QString &source) = 0;
 };
 
-// The only scripts this program writes. The server builds them and a script
-// host that cannot run them as they are recognises them from here.
+// The desktop actions of a platform that carries them out as scripts
+// addressing "System Events" and "Finder".
+class ScriptedDesktopActions : public DesktopActions {
+public:
+    explicit ScriptedDesktopActions(ScriptHost &host) : m_host(host) {}
+
+    std::optional<QString> lockScreen() override;
+    std::optional<QString> emptyTrash() override;
+    std::optional<QString> toggleDarkMode() override;
+    std::optional<QString> showDesktop() override;
+    std::optional<QString> overview() override;
+    std::optional<QString> setOutputVolume(int level) override;
+    // The process is named by its display name, else its identifier.
+    std::optional<QString> minimize(const RunningApplication &app) override;
+
+private:
+    ScriptHost &m_host;
+};
+
 namespace Scripts {
 
 inline const QString lockScreen = QStringLiteral(
@@ -27,13 +46,8 @@ inline const QString missionControl = QStringLiteral("tell application \"System 
 
 // "set volume output volume " and the level in decimal.
 QString outputVolume(int level);
-// The level of an output-volume script, or none for any other text.
-std::optional<int> outputVolumeLevel(const QString &source);
-
 // Minimises every window of the named process. A double quote or backslash
 // in the name is escaped so it cannot end the quoted text early.
 QString minimizeWindows(const QString &processName);
-// The process name of a minimise script, unescaped, or none for any other text.
-std::optional<QString> minimizedProcessName(const QString &source);
 
 } // namespace Scripts

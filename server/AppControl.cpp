@@ -1,7 +1,6 @@
 #include "server/AppControl.h"
 
 #include "platform/ApplicationServices.h"
-#include "platform/ScriptHost.h"
 #include "server/QuickActions.h"
 
 #include <QTimer>
@@ -19,9 +18,9 @@ QList<RunningApplication> matching(ApplicationServices &applications, const QStr
 
 } // namespace
 
-AppControl::AppControl(ApplicationServices &applications, QuickActions &scripts, ActionLog log,
+AppControl::AppControl(ApplicationServices &applications, QuickActions &actions, ActionLog log,
                        QObject *parent)
-    : QObject(parent), m_applications(applications), m_scripts(scripts), m_log(std::move(log))
+    : QObject(parent), m_applications(applications), m_actions(actions), m_log(std::move(log))
 {
 }
 
@@ -56,8 +55,7 @@ void AppControl::minimizeWindows(const QString &bundleID)
     const QList<RunningApplication> running = matching(m_applications, bundleID);
     if (running.isEmpty() || windowSteeringRefused(QStringLiteral("[Minimize] ")))
         return;
-    const QString name = running.first().localizedName.value_or(bundleID);
-    m_scripts.runScriptInBackground(Scripts::minimizeWindows(name), QStringLiteral("[Minimize] "));
+    m_actions.minimizeWindows(running.first());
 }
 
 void AppControl::hideApp(const QString &bundleID)

@@ -19,7 +19,7 @@ public:
     // application is brought forward.
     static constexpr int activationDelayMs = 50;
 
-    AppControl(ApplicationServices &applications, QuickActions &scripts, ActionLog log = ActionLog(),
+    AppControl(ApplicationServices &applications, QuickActions &actions, ActionLog log = ActionLog(),
                QObject *parent = nullptr);
 
     // Brings the running instances forward, or launches the application
@@ -39,7 +39,7 @@ private:
     bool windowSteeringRefused(const QString &tag);
 
     ApplicationServices &m_applications;
-    QuickActions &m_scripts;
+    QuickActions &m_actions;
     ActionLog m_log;
     QHash<QString, QElapsedTimer> m_refusalLogged;
 };

@@ -23,7 +23,7 @@ const QString kFallbackComputerName = QStringLiteral("Mac");
 MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QObject *parent)
     : TDNetworkService(parent), m_appStore(appStore),
       m_platform(platform ? *platform : systemPlatform()),
-      m_quickActions(std::make_unique<QuickActions>(*m_platform.scripts)),
+      m_quickActions(std::make_unique<QuickActions>(*m_platform.actions)),
       m_appControl(std::make_unique<AppControl>(*m_platform.applications, *m_quickActions)),
       m_clipboard(std::make_unique<ClipboardActions>(*m_platform.pasteboard,
                                                      *m_platform.screenCapture,
@@ -68,6 +68,11 @@ void MacServerService::setPin(const QString &pin)
         return;
     m_pin = pin;
     emit pinChanged();
+}
+
+QString MacServerService::windowControlNotice() const
+{
+    return m_platform.applications->windowControlNotice().value_or(QString());
 }
 
 void MacServerService::setListenerProblem(const QString &problem)

@@ -29,6 +29,8 @@ class MacServerService : public TDNetworkService {
     Q_PROPERTY(ServerState serverState READ serverState NOTIFY serverStateChanged)
     Q_PROPERTY(QString pin READ pin NOTIFY pinChanged)
     Q_PROPERTY(QString listenerProblem READ listenerProblem NOTIFY listenerProblemChanged)
+    // Why steering other applications' windows waits (until the next login, say).
+    Q_PROPERTY(QString windowControlNotice READ windowControlNotice CONSTANT)
     // The address of the phone on the current connection, as the log writes it.
     Q_PROPERTY(QString phoneAddress READ phoneAddress NOTIFY phoneAddressChanged)
     Q_PROPERTY(ConnectionGate *approvals READ approvals CONSTANT)
@@ -49,6 +51,7 @@ public:
     // While no listener can be made: what is wrong, for the status line
     // ("Port 57432 is in use, retrying"); empty otherwise.
     QString listenerProblem() const { return m_listenerProblem; }
+    QString windowControlNotice() const;
     TcpListener *listener() const { return m_listener.get(); }
     const QTimer *runningAppsTimer() const { return m_runningAppsTimer; }
     const QTimer *pingTimer() const { return m_pingTimer; }

@@ -1,47 +1,34 @@
 #include "server/QuickActions.h"
 
-#include "platform/ScriptHost.h"
+#include "platform/DesktopActions.h"
 
 #include <QThreadPool>
 
 namespace {
-const QString appleScriptTag = QStringLiteral("[AppleScript] ");
-
-void runScript(ScriptHost &scripts, const ActionLog &log, const QString &source, const QString &tag)
-{
-    if (const std::optional<QString> error = scripts.run(source))
-        log.write(tag + *error);
-}
+const QString generalTag = QStringLiteral("[AppleScript] ");
 } // namespace
 
-QuickActions::QuickActions(ScriptHost &scripts, ActionLog log)
-    : m_scripts(scripts), m_log(std::move(log))
-{
-}
+QuickActions::QuickActions(DesktopActions &actions, ActionLog log) : m_actions(actions), m_log(std::move(log)) {}
 
-void QuickActions::runAppleScript(const QString &source, const QString &tag) const
-{
-    runScript(m_scripts, m_log, source, tag);
-}
-
-void QuickActions::runScriptInBackground(const QString &source) const
-{
-    runScriptInBackground(source, appleScriptTag);
-}
-
-void QuickActions::runScriptInBackground(const QString &source, const QString &tag) const
+void QuickActions::runInBackground(Action action, const QString &tag) const
 {
     // Copies only: the block must not depend on this object staying alive.
-    QThreadPool::globalInstance()->start([scripts = &m_scripts, log = m_log, source, tag] {
-        runScript(*scripts, log, source, tag);
+    QThreadPool::globalInstance()->start([actions = &m_actions, log = m_log, action = std::move(action), tag] {
+        if (const std::optional<QString> error = action(*actions))
+            log.write(tag + *error);
     });
 }
 
-void QuickActions::lockScreen() const { runScriptInBackground(Scripts::lockScreen); }
-void QuickActions::emptyTrash() const { runScriptInBackground(Scripts::emptyTrash); }
-void QuickActions::toggleDarkMode() const { runScriptInBackground(Scripts::toggleDarkMode); }
-void QuickActions::showDesktop() const { runScriptInBackground(Scripts::showDesktop); }
-void QuickActions::missionControl() const { runScriptInBackground(Scripts::missionControl); }
+void QuickActions::lockScreen() const { runInBackground(&DesktopActions::lockScreen, generalTag); }
+void QuickActions::emptyTrash() const { runInBackground(&DesktopActions::emptyTrash, generalTag); }
+void QuickActions::toggleDarkMode() const { runInBackground(&DesktopActions::toggleDarkMode, generalTag); }
+void QuickActions::showDesktop() const { runInBackground(&DesktopActions::showDesktop, generalTag); }
+void QuickActions::missionControl() const { runInBackground(&DesktopActions::overview, generalTag); }
+
+void QuickActions::minimizeWindows(const RunningApplication &app) const
+{
+    runInBackground([app](DesktopActions &actions) { return actions.minimize(app); }, QStringLiteral("[Minimize] "));
+}
 
 int QuickActions::volumeLevel(float delta)
 {
@@ -59,5 +46,6 @@ int QuickActions::volumeLevel(float delta)
 
 void QuickActions::setOutputVolume(float delta) const
 {
-    runScriptInBackground(Scripts::outputVolume(volumeLevel(delta)));
+    const int level = volumeLevel(delta);
+    runInBackground([level](DesktopActions &actions) { return actions.setOutputVolume(level); }, generalTag);
 }

@@ -1,26 +1,22 @@
 #pragma once
 
+#include "platform/ApplicationServices.h"
 #include "server/ActionLog.h"
 
 #include <QString>
 
-class ScriptHost;
+#include <functional>
+#include <optional>
 
-// The phone's quick-action buttons and volume control, carried out as
-// scripts on the background pool. Nobody waits for a script; a failure is one
-// log line.
+class DesktopActions;
+
+// The phone's quick-action buttons and volume control, and the minimise
+// command, carried out on the background pool. Nobody waits for an action; a
+// failure is one log line.
 class QuickActions {
 public:
-    // `scripts` must outlive every script started here.
-    explicit QuickActions(ScriptHost &scripts, ActionLog log = ActionLog());
-
-    // Runs one script now, on the calling thread; a failure is logged as
-    // `tag` followed by the error's description.
-    void runAppleScript(const QString &source, const QString &tag) const;
-    // runAppleScript(source, "[AppleScript] ") on the background pool.
-    void runScriptInBackground(const QString &source) const;
-    // Same, with another log tag.
-    void runScriptInBackground(const QString &source, const QString &tag) const;
+    // `actions` must outlive every action started here.
+    explicit QuickActions(DesktopActions &actions, ActionLog log = ActionLog());
 
     void lockScreen() const;
     void emptyTrash() const;
@@ -29,11 +25,18 @@ public:
     void missionControl() const;
     // `delta` is the wanted level as a fraction of full volume.
     void setOutputVolume(float delta) const;
+    // Every window of `app`; a failure is logged as "[Minimize] ".
+    void minimizeWindows(const RunningApplication &app) const;
 
     // The whole percentage for a volume fraction: clamped to 0…100, truncated.
     static int volumeLevel(float delta);
 
 private:
-    ScriptHost &m_scripts;
+    using Action = std::function<std::optional<QString>(DesktopActions &)>;
+    // Runs `action` on the background pool; a failure is logged as `tag`
+    // followed by the error's description.
+    void runInBackground(Action action, const QString &tag) const;
+
+    DesktopActions &m_actions;
     ActionLog m_log;
 };

@@ -1,20 +1,34 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing: those of tools/packages.txt
-# (building and running), and with "test" those of tools/packages-test.txt.
+# (building and running), and with "test" those of tools/packages-test.txt
+# and tools/packages-desktops.txt (the latter without recommendations).
 # Quiet when everything is there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 lists=("$here/packages.txt")
-[[ "${1:-}" == test ]] && lists+=("$here/packages-test.txt")
-mapfile -t wanted < <(cat "${lists[@]}" | grep -vE '^\s*(#|$)')
-missing=()
-for pkg in "${wanted[@]}"; do
-    status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
-    [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
-done
-((${#missing[@]} == 0)) && exit 0
-echo "Installing: ${missing[*]}"
+[[ "${1:-}" == test ]] && lists+=("$here/packages-test.txt" "$here/packages-desktops.txt")
 if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+updated=
+
+# install LIST [APT OPTIONS]: the packages of LIST that are missing.
+install() {
+    local list=$1 pkg status missing=()
+    shift
+    mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$list")
+    for pkg in "${wanted[@]}"; do
+        status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+        [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
+    done
+    ((${#missing[@]} == 0)) && return 0
+    echo "Installing: ${missing[*]}"
+    [[ -n $updated ]] || { $sudo apt-get update -qq; updated=1; }
+    $sudo apt-get install -y -qq "$@" "${missing[@]}" >/dev/null
+}
+
+for list in "${lists[@]}"; do
+    case $list in
+        *desktops.txt) install "$list" --no-install-recommends ;;
+        *) install "$list" ;;
+    esac
+done

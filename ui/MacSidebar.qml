@@ -75,6 +75,19 @@ Item {
             Layout.fillHeight: true
         }
 
+        // Window control that waits for the user (the next login, say).
+        Text {
+            objectName: "windowControlNotice"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.leftMargin: 18
+            Layout.rightMargin: 18
+            Layout.bottomMargin: 6
+            visible: text !== ""
+            text: sidebar.server ? sidebar.server.windowControlNotice : ""
+            font.pixelSize: 10
+            color: MacStyle.white(0.3)
+        }
+
         Row {
             id: statusLine
             objectName: "statusLine"

@@ -1,5 +1,6 @@
 #include "platform/freedesktop/PortalScreenCapture.h"
 
+#include "platform/DesktopSession.h"
 #include "platform/freedesktop/DBusCall.h"
 #include "platform/freedesktop/FileMove.h"
 
@@ -63,7 +64,8 @@ QString expectedRequestPath(const QString &token)
 // compositor's XWayland: only an X11 session falls back to it.
 std::optional<QString> captureWithScrot(const QString &path, const QString &portalError)
 {
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qEnvironmentVariableIsEmpty("DISPLAY"))
+    const DesktopSession &session = DesktopSession::current();
+    if (session.wayland || !session.x11Display)
         return QStringLiteral("Cannot take a screenshot: %1").arg(portalError);
     if (std::optional<QString> error = ScrotScreenCapture().capture(path))
         return QStringLiteral("Cannot take a screenshot: %1; %2").arg(portalError, *error);

@@ -47,7 +47,10 @@ RunningSnapshot matchRunningApplications(const ProcessTable &table, const QList<
     for (const WindowOwner &window : windows) {
         if (!current.contains(window.pid) || matches.contains(window.pid) || byPid.contains(window.pid))
             continue;
-        if (const DesktopEntry *entry = entries.byWindowClass(window.instance, window.windowClass))
+        const DesktopEntry *entry = window.desktopFile.isEmpty() ? nullptr : entries.byId(window.desktopFile);
+        if (!entry)
+            entry = entries.byWindowClass(window.instance, window.windowClass);
+        if (entry)
             matches.insert(window.pid, {entry->id, {}});
     }
 

@@ -14,6 +14,7 @@ struct WindowOwner {
     qint64 pid = 0;
     QString instance;
     QString windowClass;
+    QString desktopFile; // the entry a Wayland compositor names the window by
 };
 
 // The running applications of one look at the process table.

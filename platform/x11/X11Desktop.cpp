@@ -108,6 +108,29 @@ std::optional<qint64> X11Desktop::activeWindowProcess()
     return qint64(pid.first());
 }
 
+int X11Desktop::watchActiveWindow()
+{
+    if (!m_connection)
+        return -1;
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
+    atom("_NET_ACTIVE_WINDOW");
+    xcb_flush(m_connection);
+    return xcb_get_file_descriptor(m_connection);
+}
+
+bool X11Desktop::activeWindowChanged()
+{
+    bool changed = false;
+    const std::uint32_t active = atom("_NET_ACTIVE_WINDOW");
+    while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection)) {
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY)
+            changed |= reinterpret_cast<xcb_property_notify_event_t *>(event)->atom == active;
+        std::free(event);
+    }
+    return changed;
+}
+
 QList<X11Desktop::Window> X11Desktop::windowsOfProcess(qint64 pid)
 {
     QList<Window> result;

@@ -37,6 +37,11 @@ public:
 
     // The process owning _NET_ACTIVE_WINDOW, when the window manager tells.
     std::optional<qint64> activeWindowProcess();
+    // Asks the server for the root window's property changes; the
+    // connection's descriptor then becomes readable when one arrives.
+    int watchActiveWindow();
+    // Reads what has arrived: whether _NET_ACTIVE_WINDOW changed.
+    bool activeWindowChanged();
     // The managed windows of a process, bottom to top.
     QList<Window> windowsOfProcess(qint64 pid);
     // Every managed window, bottom to top, read in one round trip.

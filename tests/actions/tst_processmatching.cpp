@@ -1,5 +1,9 @@
 // Which application a process belongs to, over a /proc tree the test builds
-// and desktop entries in a temporary data folder read through GIO.
+// and desktop entries in a temporary data folder read through GIO; which
+// windows belong to it; and who steers windows in which session.
+#include "platform/DesktopSession.h"
+#include "platform/WindowControl.h"
+#include "platform/kwin/KWinWindowControl.h"
 #include "platform/freedesktop/CgroupApplication.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"
 #include "platform/freedesktop/RunningApplicationMatcher.h"
@@ -95,13 +99,15 @@ private slots:
         process(300, editor, "editor", 1, session);               // a second instance
         process(400, "/usr/bin/python3.11", QByteArray("python3\0", 8) + tool.toUtf8(), 1, session);
         process(500, "/usr/bin/anything", "anything", 1, session); // named by its window only
+        process(550, "/usr/bin/xwayland-app", "app", 1, session);  // named by its Wayland window's entry
         process(600, "/usr/bin/sleep", "sleep", 1, session);       // no application
         process(700, "/usr/bin/gnome-calculator", "x", 1, calculatorUnit);
         QVERIFY(::chown(QFile::encodeName(root.filePath("proc/700")).constData(), getuid() + 1, getgid()) == 0);
 
         ProcessTable table(root.filePath("proc"));
         const auto entries = DesktopEntryIndex::load();
-        const QList<WindowOwner> windows = {{500, "viewer", "ViewerMain"}, {100, "other", "Other"}};
+        const QList<WindowOwner> windows = {{500, "viewer", "ViewerMain"}, {100, "other", "Other"},
+                                            {550, "app", "ViewerMain", "org.example.Editor"}};
         const RunningSnapshot snapshot = matchRunningApplications(table, table.processes(), *entries, windows,
                                                                   [](const ProcessRecord &) { return std::nullopt; });
         QStringList found;
@@ -109,11 +115,103 @@ private slots:
             found << QStringLiteral("%1 %2 %3").arg(app.processIdentifier).arg(*app.bundleIdentifier, *app.localizedName);
         QCOMPARE(found, QStringList({"100 org.gnome.Calculator Calculator", "200 org.example.Editor Editor",
                                      "300 org.example.Editor Editor", "400 org.example.Tool Tool",
-                                     "500 org.example.Viewer Viewer"}));
+                                     "500 org.example.Viewer Viewer", "550 org.example.Editor Editor"}));
         QCOMPARE(snapshot.instanceOf.value(101), 100);
         QCOMPARE(snapshot.instanceOf.value(201), 200);
         QVERIFY(!snapshot.instanceOf.contains(600) && !snapshot.instanceOf.contains(700));
         QCOMPARE(snapshot.applications.first().bundlePath, root.filePath("data/applications/org.gnome.Calculator.desktop"));
+    }
+
+    void windowsBelongByProcessAndEntry_data()
+    {
+        QTest::addColumn<QString>("desktopId");
+        QTest::addColumn<QList<qint64>>("pids");
+        QTest::addColumn<bool>("normalOnly");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("by process") << "" << QList<qint64>{10, 11} << false << QStringList{"a", "b", "panel"};
+        QTest::newRow("application windows") << "" << QList<qint64>{10, 11} << true << QStringList{"a", "b"};
+        QTest::newRow("by entry, other process") << "org.example.Editor" << QList<qint64>{99} << true << QStringList{"c"};
+        QTest::newRow("class is not an entry") << "editor" << QList<qint64>{} << true << QStringList{};
+        QTest::newRow("no pid never matches") << "" << QList<qint64>{0} << false << QStringList{};
+    }
+    void windowsBelongByProcessAndEntry()
+    {
+        QFETCH(QString, desktopId);
+        QFETCH(QList<qint64>, pids);
+        QFETCH(bool, normalOnly);
+        // An XWayland window's class is its program's file name: "editor".
+        const QList<DesktopWindow> windows = {{"a", 10, "", "editor", "editor", true, false},
+                                              {"b", 11, "", "editor", "editor", true, true},
+                                              {"panel", 10, "", "editor", "editor", false, false},
+                                              {"c", 20, "org.example.Editor", "", "org.example.Editor", true, false},
+                                              {"x", 0, "", "editor", "editor", true, false}};
+        QTEST(windowsOf(windows, {desktopId, pids}, normalOnly), "expected");
+    }
+
+    // The compositors' reports: ids and app IDs as they come, ".desktop" cut off.
+    void windowReportsAreRead_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QStringList>("expected"); // "id pid desktopFile class normal minimized", then "active time"
+        QTest::newRow("two windows") << QByteArray(R"({"active":"{b}","time":1700000000123,"windows":[
+            {"id":"{a}","pid":10,"desktopFile":"org.example.Quiet.desktop","windowClass":"quiet","normal":true,"minimized":true},
+            {"id":"{b}","pid":11,"desktopFile":"","windowClass":"python3","normal":false}]})")
+            << QStringList{"{a} 10 org.example.Quiet quiet 1 1", "{b} 11  python3 0 0", "{b} 1700000000123"};
+        QTest::newRow("none in front") << QByteArray(R"({"active":"","windows":[]})") << QStringList{" 0"};
+        QTest::newRow("not a report") << QByteArray(R"({"active":"{a}"})") << QStringList{};
+        QTest::newRow("not JSON") << QByteArray("{\"windows\":[") << QStringList{};
+    }
+    void windowReportsAreRead()
+    {
+        QFETCH(QByteArray, json);
+        const std::optional<WindowReport> report = parseWindowReport(json);
+        QStringList seen;
+        if (report) {
+            for (const DesktopWindow &w : report->windows)
+                seen << QStringLiteral("%1 %2 %3 %4 %5 %6").arg(w.id).arg(w.pid).arg(w.desktopFile, w.windowClass)
+                            .arg(int(w.normal)).arg(int(w.minimized));
+            seen << report->active + " " + QString::number(report->timeMs);
+            QCOMPARE(report->focused().has_value(), !report->active.isEmpty());
+        }
+        QTEST(seen, "expected");
+        QCOMPARE(KWinWindowControl::scriptPaths(3), QStringList({"/3", "/Scripting/Script3"}));
+    }
+
+    void sessionPicksTheWindowControl_data()
+    {
+        using Kind = DesktopSession::WindowControl;
+        QTest::addColumn<QString>("sessionType");
+        QTest::addColumn<QString>("desktop");
+        QTest::addColumn<bool>("x11");
+        QTest::addColumn<QStringList>("globals"); // "-" for no Wayland display
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<bool>("dataControl");
+        const QStringList none{"-"};
+        QTest::newRow("X11") << "x11" << "GNOME" << true << none << int(Kind::x11) << false;
+        QTest::newRow("X11, KDE") << "x11" << "KDE" << true << none << int(Kind::x11) << false;
+        QTest::newRow("KWin by its globals") << "wayland" << "" << true
+            << QStringList{"wl_seat", "org_kde_kwin_idle", "zwlr_data_control_manager_v1"} << int(Kind::kwin) << true;
+        QTest::newRow("GNOME Shell by its globals") << "" << "KDE" << false << QStringList{"wl_seat", "gtk_shell1"}
+            << int(Kind::gnomeShell) << false;
+        QTest::newRow("sway") << "wayland" << "sway" << true << QStringList{"wl_seat", "ext_data_control_manager_v1"}
+            << int(Kind::unavailable) << true;
+        QTest::newRow("Wayland out of reach, KDE") << "wayland" << "KDE" << true << none << int(Kind::kwin) << false;
+        QTest::newRow("Wayland out of reach, GNOME") << "wayland" << "ubuntu:GNOME" << true << none << int(Kind::gnomeShell) << false;
+        QTest::newRow("Wayland out of reach, other: not XWayland") << "wayland" << "sway" << true << none << int(Kind::unavailable) << false;
+        QTest::newRow("no display") << "tty" << "" << false << none << int(Kind::unavailable) << false;
+    }
+    void sessionPicksTheWindowControl()
+    {
+        QFETCH(QString, sessionType);
+        QFETCH(QString, desktop);
+        QFETCH(bool, x11);
+        QFETCH(QStringList, globals);
+        const bool wayland = globals != QStringList{"-"};
+        const DesktopSession session = DesktopSession::describe(
+            {sessionType, desktop, x11, wayland ? std::optional(globals) : std::nullopt});
+        QTEST(int(session.windowControl), "expected");
+        QTEST(session.dataControl, "dataControl");
+        QCOMPARE(session.wayland, wayland);
     }
 };
 

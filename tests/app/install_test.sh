@@ -11,7 +11,8 @@ id=com.larkspire.Tendril
 p=$work/prefix
 files="bin/tendril bin/tendril-phone share/applications/$id.desktop share/metainfo/$id.metainfo.xml
     share/icons/hicolor/scalable/apps/$id.svg
-    $(printf "share/icons/hicolor/%s/apps/$id.png " 48x48 64x64 128x128 256x256)"
+    $(printf "share/icons/hicolor/%s/apps/$id.png " 48x48 64x64 128x128 256x256)
+    $(printf "share/gnome-shell/extensions/window-control@tendril.larkspire.com/%s " metadata.json extension.js)"
 
 cmake --install "$build" --prefix "$p" > /dev/null || fail "cmake --install"
 for f in $files; do [[ -f "$p/$f" ]] || fail "not installed: $f"; done

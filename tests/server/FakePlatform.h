@@ -114,10 +114,11 @@ struct FixedComputerName : ComputerName {
 struct FakePlatform {
     FakeApplications applications;
     RecordingScripts scripts;
+    ScriptedDesktopActions actions{scripts};
     MemoryPasteboard pasteboard;
     NoScreenCapture screenCapture;
     RecordingFileViewer fileViewer;
     RecordingAdvertiser advertiser;
     FixedComputerName computerName;
-    Platform platform{&applications, &scripts, &pasteboard, &screenCapture, &fileViewer, &advertiser, &computerName};
+    Platform platform{&applications, &actions, &pasteboard, &screenCapture, &fileViewer, &advertiser, &computerName};
 };

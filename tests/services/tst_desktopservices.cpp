@@ -7,7 +7,9 @@
 #include "tests/server/FakePlatform.h"
 
 #include "platform/freedesktop/LinuxComputerName.h"
-#include "platform/LinuxScriptHost.h"
+#include "platform/LinuxApplicationServices.h"
+#include "platform/LinuxDesktopActions.h"
+#include "platform/unavailable/UnavailableWindowControl.h"
 #include "platform/freedesktop/PortalScreenCapture.h"
 #include "platform/freedesktop/Trash.h"
 
@@ -26,7 +28,10 @@ class DesktopServicesTest : public QObject {
 
     QTemporaryDir work, config;
     QProcess fake;
-    FakeApplications apps;
+    // A Wayland compositor that offers no window control.
+    UnavailableWindowControl windows{UnavailableWindowControl::waylandReason()};
+    LinuxApplicationServices apps{windows};
+    LinuxDesktopActions actions{apps, windows};
 
     QString file(const QString &name) const { return work.filePath(name); }
     QByteArray read(const QString &path)
@@ -97,19 +102,15 @@ private slots:
     // pactl, else amixer; the failures say why.
     void volumeThroughTheSoundTools()
     {
-        LinuxScriptHost host(apps);
-        QVERIFY(failsWith(host.run(Scripts::outputVolume(10)), "neither pactl"));
+        QVERIFY(failsWith(actions.setOutputVolume(10), "neither pactl"));
         writeTool("pactl", "echo 'Connection refused' >&2\nexit 1\n");
-        QVERIFY(failsWith(host.run(Scripts::outputVolume(10)), "Connection refused"));
+        QVERIFY(failsWith(actions.setOutputVolume(10), "Connection refused"));
         writeTool("pactl", "echo \"$@\" >> \"$HOME/volume\"\n");
         writeTool("amixer", "echo \"$@\" >> \"$HOME/volume\"\n");
-        QCOMPARE(host.run(Scripts::outputVolume(42)), std::nullopt);
+        QCOMPARE(actions.setOutputVolume(42), std::nullopt);
         QFile::remove(file("bin/pactl"));
-        QCOMPARE(host.run(Scripts::outputVolume(0)), std::nullopt);
+        QCOMPARE(actions.setOutputVolume(0), std::nullopt);
         QCOMPARE(read(file("home/volume")), "set-sink-volume @DEFAULT_SINK@ 42%\n-q sset Master 0%\n");
-        // Scripts without a counterpart fail.
-        QVERIFY(host.run("tell application \"Finder\" to delete every file"));
-        QVERIFY(host.run(Scripts::emptyTrash + " "));
     }
 
     // Every trash folder: the home trash and those of other volumes, mounted
@@ -152,38 +153,39 @@ private slots:
         QVERIFY(QFile::exists(outside.filePath("keep/inside.txt")) && QFile::exists(outside.filePath("files/victim.txt")));
     }
 
-    void scriptsReachTheDesktopServices_data()
+    void actionsReachTheDesktopServices_data()
     {
         QTest::addColumn<QString>("services");
-        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("action");
         QTest::addColumn<int>("runs");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<QString>("error");
-        const auto row = [](const char *name, const char *services, const QString &script, int runs,
+        const auto row = [](const char *name, const char *services, const char *action, int runs,
                             const QStringList &expected, const char *error = "") {
-            QTest::newRow(name) << QString(services) << script << runs << expected << QString(error);
+            QTest::newRow(name) << QString(services) << QString(action) << runs << expected << QString(error);
         };
-        row("lock: logind", "login1 screensaver", Scripts::lockScreen, 1, {"login1 Lock"});
-        row("lock: screen saver", "screensaver", Scripts::lockScreen, 1, {"screensaver Lock"});
-        row("lock: nothing", "", Scripts::lockScreen, 1, {}, "Cannot lock the screen");
-        row("overview: GNOME Shell, twice", "shell kwin", Scripts::missionControl, 2,
+        row("lock: logind", "login1 screensaver", "lock", 1, {"login1 Lock"});
+        row("lock: screen saver", "screensaver", "lock", 1, {"screensaver Lock"});
+        row("lock: nothing", "", "lock", 1, {}, "Cannot lock the screen");
+        row("overview: GNOME Shell, twice", "shell kwin", "overview", 2,
             {"shell Set OverviewActive 1", "shell Set OverviewActive 0"});
-        row("overview: KWin", "kwin", Scripts::missionControl, 1, {"kwin invokeShortcut Overview"});
-        row("overview: nothing", "", Scripts::missionControl, 1, {}, "Mission Control has no counterpart");
-        row("show desktop: KWin", "kwin", Scripts::showDesktop, 1, {"kwin invokeShortcut Show Desktop"});
-        row("show desktop: other Wayland", "shell", Scripts::showDesktop, 1, {}, "this Wayland compositor offers no way");
+        row("overview: KWin", "kwin", "overview", 1, {"kwin invokeShortcut Overview"});
+        row("overview: nothing", "", "overview", 1, {}, "Mission Control has no counterpart");
+        row("show desktop: KWin", "kwin", "showDesktop", 1, {"kwin invokeShortcut Show Desktop"});
+        row("show desktop: other Wayland", "shell", "showDesktop", 1, {}, "this Wayland compositor offers no way");
     }
-    void scriptsReachTheDesktopServices()
+    void actionsReachTheDesktopServices()
     {
+        using Action = std::optional<QString> (DesktopActions::*)();
+        const QHash<QString, Action> byName{{"lock", &DesktopActions::lockScreen}, {"overview", &DesktopActions::overview},
+                                            {"showDesktop", &DesktopActions::showDesktop}};
         QFETCH(QString, services);
-        QFETCH(QString, script);
+        QFETCH(QString, action);
         QFETCH(int, runs);
         QFETCH(QString, error);
         serve(services);
-        qputenv("WAYLAND_DISPLAY", "wayland-test");
-        LinuxScriptHost host(apps);
         for (int i = 0; i < runs; ++i)
-            QVERIFY(failsWith(host.run(script), error));
+            QVERIFY(failsWith((actions.*byName.value(action))(), error));
         QTEST(calls(), "expected");
     }
 
@@ -209,7 +211,7 @@ private slots:
         serve(services, {"FAKE_SCHEME=" + scheme});
         writeTool("plasma-apply-colorscheme", "echo \"$@\" > \"$HOME/applied\"\n");
         qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
-        const std::optional<QString> error = LinuxScriptHost(apps).run(Scripts::toggleDarkMode);
+        const std::optional<QString> error = actions.toggleDarkMode();
         const QByteArray written = read(desktop.contains("GNOME") ? config.filePath("glib-2.0/settings/keyfile") : file("home/applied"));
         QVERIFY2(error ? error->contains(outcome) : written.contains(outcome.toUtf8()), qPrintable(error.value_or("success")));
         if (scheme == "1")

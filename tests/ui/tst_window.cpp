@@ -256,6 +256,7 @@ private slots:
         const QColor waiting = QColor::fromRgbF(1, 1, 1, 0.25);
         QCOMPARE(text("statusText"), QStringLiteral("Waiting for iPhone"));
         QCOMPARE(dotColour(), waiting);
+        QVERIFY(!item("windowControlNotice")->isVisible()); // the X11 window manager needs nothing
         QVERIFY(item("pinCard") && itemsNamed(m_window->contentItem(), "pinDigit").isEmpty());
         QQuickItem *line = item("statusLine");
         for (int height : {480, 900}) {

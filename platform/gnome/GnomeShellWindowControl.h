@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/WindowControl.h"
+
+#include <QMutex>
+
+// Windows steered inside GNOME Shell through the extension this program
+// ships, which exports a small interface on the shell's own bus connection.
+// The focus follows the extension's signal; the window list is asked for.
+// An extension the shell has not loaded yet (installed or enabled during
+// this login) starts working after the next login.
+class GnomeShellWindowControl : public WindowControl {
+    Q_OBJECT
+public:
+    static const QString extensionUuid;
+
+    // Main thread: enables the extension when it is not, and follows the focus.
+    GnomeShellWindowControl();
+
+    std::optional<QString> unavailable() override;
+    std::optional<QString> notice() override;
+    std::optional<FocusedApplication> focused() override;
+    QList<DesktopWindow> windows() override;
+    std::optional<QString> activate(const QString &window) override;
+    std::optional<QString> restore(const QStringList &windows) override;
+    std::optional<QString> minimize(const QStringList &windows) override;
+    std::optional<QString> close(const QStringList &windows) override;
+    std::optional<QString> toggleShowingDesktop() override;
+    std::optional<QString> toggleOverview() override;
+
+    // Why window control waits, for the window's status area; none once it works.
+    std::optional<QString> pending();
+
+private slots:
+    void reportChanged(const QString &report);
+
+private:
+    // Asks the extension for its windows; an error when it does not answer.
+    std::optional<QString> refresh(WindowReport *report);
+    std::optional<QString> call(const QString &method, const QVariantList &arguments);
+
+    QMutex m_mutex;
+    WindowReport m_report;
+    bool m_loaded = false;
+};

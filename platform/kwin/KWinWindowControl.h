@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/WindowControl.h"
+
+#include <QDBusContext>
+#include <QMutex>
+#include <QTemporaryDir>
+
+#include <atomic>
+
+// Windows steered inside KWin (Plasma 5.27 and 6), which alone may do so on
+// Wayland: a watcher script loaded at start reports every window and focus
+// change back over the session bus, so the focus and the window list are read
+// from a cache; each request is a short script that KWin runs once and then
+// unloads.
+class KWinWindowControl : public WindowControl, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.tendril.WindowWatch")
+public:
+    // Main thread: registers the watch object on the session bus.
+    KWinWindowControl();
+    ~KWinWindowControl() override;
+
+    std::optional<QString> unavailable() override;
+    std::optional<FocusedApplication> focused() override;
+    QList<DesktopWindow> windows() override;
+    std::optional<QString> activate(const QString &window) override;
+    std::optional<QString> restore(const QStringList &windows) override;
+    std::optional<QString> minimize(const QStringList &windows) override;
+    std::optional<QString> close(const QStringList &windows) override;
+    std::optional<QString> toggleShowingDesktop() override;
+    std::optional<QString> toggleOverview() override;
+
+    // The object path of loaded script `id`: "/ID" before Plasma 6.
+    static QStringList scriptPaths(int id);
+
+public slots:
+    // The watcher's report: {"active": id, "windows": [...]}, as JSON.
+    Q_SCRIPTABLE void windowsChanged(const QString &report);
+
+private:
+    // Loads `source` as a script and runs it.
+    std::optional<QString> runScript(const QString &source, const QString &name);
+    std::optional<QString> act(const QString &operation, const QStringList &windows);
+
+    QTemporaryDir m_scripts;
+    std::optional<QString> m_failure; // why the watcher is not running
+    std::atomic<int> m_calls{0};
+    QMutex m_mutex;
+    WindowReport m_report;
+};

@@ -1,0 +1,35 @@
+#include "platform/unavailable/UnavailableWindowControl.h"
+
+#include "platform/freedesktop/DesktopShell.h"
+
+UnavailableWindowControl::UnavailableWindowControl(QString reason) : m_reason(std::move(reason)) {}
+
+QString UnavailableWindowControl::waylandReason()
+{
+    return QStringLiteral("this Wayland compositor offers no way");
+}
+
+QString UnavailableWindowControl::noDisplayReason()
+{
+    return QStringLiteral("no X display");
+}
+
+std::optional<QString> UnavailableWindowControl::unavailable()
+{
+    if (m_reason == waylandReason())
+        return QStringLiteral("Wayland lets no program hide or minimise the windows of another application");
+    return m_reason;
+}
+
+std::optional<QString> UnavailableWindowControl::toggleShowingDesktop()
+{
+    const std::optional<QString> kwin = invokeKWinShortcut(QStringLiteral("Show Desktop"));
+    if (!kwin)
+        return std::nullopt;
+    return QStringLiteral("Cannot show the desktop: %1; KWin: %2").arg(m_reason, *kwin);
+}
+
+std::optional<QString> UnavailableWindowControl::toggleOverview()
+{
+    return toggleShellOverview();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/WindowControl.h"
+
+#include <QMutex>
+#include <QSocketNotifier>
+
+#include <memory>
+
+class X11Desktop;
+
+// Windows steered through the X11 window manager's EWMH hints, over one
+// connection of its own, (re)opened when needed. The focus follows the root
+// window's _NET_ACTIVE_WINDOW changes on a second connection, read on the
+// thread that made this object; without it, it is read when asked.
+class X11WindowControl : public WindowControl {
+public:
+    X11WindowControl();
+    ~X11WindowControl() override;
+
+    std::optional<QString> unavailable() override;
+    std::optional<FocusedApplication> focused() override;
+    QList<DesktopWindow> windows() override;
+    std::optional<QString> activate(const QString &window) override;
+    std::optional<QString> restore(const QStringList &windows) override;
+    std::optional<QString> minimize(const QStringList &windows) override;
+    std::optional<QString> close(const QStringList &windows) override;
+    std::optional<QString> toggleShowingDesktop() override;
+    std::optional<QString> toggleOverview() override;
+
+private:
+    X11Desktop *desktop(); // none without a display; call locked
+    void readFocus();
+
+    std::unique_ptr<X11Desktop> m_watch;
+    std::optional<qint64> m_focusedPid;
+
+    QMutex m_mutex;
+    std::unique_ptr<X11Desktop> m_desktop;
+};
