@@ -40,7 +40,7 @@ public:
         // The previous test's manager may not be gone yet: the server drops a
         // closed connection in its own time.
         const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
-        for (int tries = 0; !m_ready && tries < 150; ++tries) {
+        for (int tries = 0; !m_ready && tries < scaledMs(3000) / 20; ++tries) {
             xcb_generic_error_t *error = xcb_request_check(c, xcb_change_window_attributes_checked(c, m_root, XCB_CW_EVENT_MASK, &mask));
             m_ready = !error;
             std::free(error);
@@ -57,6 +57,7 @@ public:
             xcb_delete_property(c, m_root, atom(property));
         for (std::uint32_t window : m_created)
             xcb_destroy_window(c, window);
+        sync(); // not left for the next test's manager to race with
         xcb_disconnect(c);
     }
 
@@ -90,16 +91,17 @@ public:
         xcb_flush(c);
     }
 
-    // The requests that arrived: waits up to three seconds for `expected`,
+    // The requests that arrived: waits up to three (scaled) seconds for `expected`,
     // then a little longer for any surplus.
     QList<Request> requests(int expected)
     {
         QList<Request> received;
         QElapsedTimer clock;
         clock.start();
-        for (qint64 until = 3000; clock.elapsed() < until;) {
-            if (received.size() >= expected && until == 3000)
-                until = clock.elapsed() + 100;
+        const qint64 patience = scaledMs(3000);
+        for (qint64 until = patience; clock.elapsed() < until;) {
+            if (received.size() >= expected && until == patience)
+                until = clock.elapsed() + scaledMs(100);
             xcb_generic_event_t *event = xcb_poll_for_event(c);
             if (!event) {
                 QThread::msleep(10);
@@ -133,8 +135,11 @@ private:
     void setList(const char *property, std::uint32_t type, const QList<std::uint32_t> &values)
     {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_root, atom(property), type, 32, std::uint32_t(values.size()), values.constData());
-        xcb_flush(c);
+        sync();
     }
+    // A round trip: what was sent is done before another client looks
+    // (a flush alone leaves the order between clients to the server).
+    void sync() { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
 
     xcb_connection_t *c;
     std::uint32_t m_root = 0;
