@@ -178,10 +178,12 @@ void MacServerService::adoptConnection(TDConnection *newConnection)
     setPhoneAddress(address);
     setConnection(newConnection);
     setServerState(ServerState::connected);
+    // Reports already come as tasks of their own; taken as they come, a
+    // report is handled before the end of a receive the same change caused.
     connect(newConnection, &TDConnection::stateChanged, this,
             [this, newConnection](TDConnection::State state) {
                 handleConnectionState(newConnection, state);
-            }, Qt::QueuedConnection);
+            });
     newConnection->start();
     send(td::MacHello{m_pin, computerName()});
 }
