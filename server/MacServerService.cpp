@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "platform/ServiceAdvertiser.h"
 #include "server/AppControl.h"
+#include "server/AppSettings.h"
 #include "server/ClipboardActions.h"
 #include "server/ConnectionGate.h"
 #include "server/LogCategories.h"
@@ -82,6 +83,17 @@ void MacServerService::setSettings(AppSettings *settings)
 {
     m_gate->setSettings(settings);
     m_guard->setSettings(settings);
+    if (!settings)
+        return;
+    // A phone the user no longer trusts does not keep the link it has.
+    connect(settings, &AppSettings::phoneForgotten, this, [this, settings](const QString &address) {
+        TDConnection *current = connection();
+        if (!settings->requireApproval() || !current || address != m_phoneAddress)
+            return;
+        m_log.write(QStringLiteral("[Server] Phone at %1 was forgotten; its connection is closed")
+                        .arg(address));
+        current->cancel();
+    });
 }
 
 void MacServerService::setPhoneAddress(const QString &address)
