@@ -156,6 +156,9 @@ void MacServerService::handleListenerState(TcpListener::State state)
 {
     switch (state) {
     case TcpListener::State::failed:
+        qCWarning(lcServer).noquote() << QStringLiteral("Stopped listening on port %1; retrying every %2 s")
+                                             .arg(m_listener ? m_listener->port() : m_port)
+                                             .arg(listenerRetryMs / 1000);
         if (m_platform.advertiser)
             m_platform.advertiser->withdraw();
         setServerState(ServerState::stopped);
