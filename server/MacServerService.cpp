@@ -44,9 +44,27 @@ MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QO
     m_listenerRetry.setTimerType(Qt::PreciseTimer);
     m_listenerRetry.setInterval(listenerRetryMs);
     connect(&m_listenerRetry, &QTimer::timeout, this, &MacServerService::startListening);
+    // The name may become known only after the listener is up: the
+    // advertisement follows it; a greeting uses the best name known by then.
+    if (m_platform.computerName)
+        m_platform.computerName->onChanged([self = QPointer<MacServerService>(this)] {
+            if (self)
+                self->readvertise();
+        });
 }
 
-MacServerService::~MacServerService() = default;
+MacServerService::~MacServerService()
+{
+    if (m_platform.computerName)
+        m_platform.computerName->onChanged({});
+}
+
+void MacServerService::readvertise()
+{
+    if (m_listener && m_serverState != ServerState::stopped && m_platform.advertiser)
+        m_platform.advertiser->advertise(computerName(), kServiceType, kServiceDomain,
+                                         m_listener->port());
+}
 
 QString MacServerService::computerName() const
 {
