@@ -15,7 +15,6 @@
 #include "server/MacServerService.h"
 
 #include <QApplication>
-#include <QTimer>
 
 namespace {
 
@@ -119,15 +118,8 @@ int runHeadless(int &argc, char **argv, const LaunchOptions &options)
     };
     QObject::connect(&server, &MacServerService::pinChanged, &server, sayPin);
     QObject::connect(&server, &MacServerService::serverStateChanged, &server, sayPin);
-    // No window to show again: a listener that failed is replaced after the
-    // retry delay.
-    QObject::connect(&server, &MacServerService::serverStateChanged, &server, [&server] {
-        if (server.serverState() == ServerState::stopped)
-            QTimer::singleShot(MacServerService::listenerRetryMs, &server, [&server] {
-                if (server.serverState() == ServerState::stopped)
-                    server.startListening();
-            });
-    });
+    // No window to show again: a listener that failed is replaced by the
+    // server's own retry, which is the only one, so one PIN per restart.
     server.startListening();
     return app.exec();
 }

@@ -90,6 +90,7 @@ void AppSettings::forget(const QString &address)
     if (m_approvedPhones.removeAll(address) == 0)
         return;
     storeApprovedPhones();
+    emit phoneForgotten(address);
 }
 
 void AppSettings::storeApprovedPhones()

@@ -58,6 +58,8 @@ public:
 signals:
     void requireApprovalChanged();
     void approvedPhonesChanged();
+    // The user took `address` off the approved phones.
+    void phoneForgotten(const QString &address);
     void notificationsEnabledChanged();
     void openAtLoginChanged();
 

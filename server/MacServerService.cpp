@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "platform/ServiceAdvertiser.h"
 #include "server/AppControl.h"
+#include "server/AppSettings.h"
 #include "server/ClipboardActions.h"
 #include "server/ConnectionGate.h"
 #include "server/LogCategories.h"
@@ -43,9 +44,27 @@ MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QO
     m_listenerRetry.setTimerType(Qt::PreciseTimer);
     m_listenerRetry.setInterval(listenerRetryMs);
     connect(&m_listenerRetry, &QTimer::timeout, this, &MacServerService::startListening);
+    // The name may become known only after the listener is up: the
+    // advertisement follows it; a greeting uses the best name known by then.
+    if (m_platform.computerName)
+        m_platform.computerName->onChanged([self = QPointer<MacServerService>(this)] {
+            if (self)
+                self->readvertise();
+        });
 }
 
-MacServerService::~MacServerService() = default;
+MacServerService::~MacServerService()
+{
+    if (m_platform.computerName)
+        m_platform.computerName->onChanged({});
+}
+
+void MacServerService::readvertise()
+{
+    if (m_listener && m_serverState != ServerState::stopped && m_platform.advertiser)
+        m_platform.advertiser->advertise(computerName(), kServiceType, kServiceDomain,
+                                         m_listener->port());
+}
 
 QString MacServerService::computerName() const
 {
@@ -87,6 +106,17 @@ void MacServerService::setSettings(AppSettings *settings)
 {
     m_gate->setSettings(settings);
     m_guard->setSettings(settings);
+    if (!settings)
+        return;
+    // A phone the user no longer trusts does not keep the link it has.
+    connect(settings, &AppSettings::phoneForgotten, this, [this, settings](const QString &address) {
+        TDConnection *current = connection();
+        if (!settings->requireApproval() || !current || address != m_phoneAddress)
+            return;
+        m_log.write(QStringLiteral("[Server] Phone at %1 was forgotten; its connection is closed")
+                        .arg(address));
+        current->cancel();
+    });
 }
 
 void MacServerService::setPhoneAddress(const QString &address)
@@ -149,6 +179,9 @@ void MacServerService::handleListenerState(TcpListener::State state)
 {
     switch (state) {
     case TcpListener::State::failed:
+        qCWarning(lcServer).noquote() << QStringLiteral("Stopped listening on port %1; retrying every %2 s")
+                                             .arg(m_listener ? m_listener->port() : m_port)
+                                             .arg(listenerRetryMs / 1000);
         if (m_platform.advertiser)
             m_platform.advertiser->withdraw();
         setServerState(ServerState::stopped);
@@ -183,10 +216,12 @@ void MacServerService::adoptConnection(TDConnection *newConnection)
     setPhoneAddress(address);
     setConnection(newConnection);
     setServerState(ServerState::connected);
+    // Reports already come as tasks of their own; taken as they come, a
+    // report is handled before the end of a receive the same change caused.
     connect(newConnection, &TDConnection::stateChanged, this,
             [this, newConnection](TDConnection::State state) {
                 handleConnectionState(newConnection, state);
-            }, Qt::QueuedConnection);
+            });
     newConnection->start();
     send(td::MacHello{m_pin, computerName()});
 }

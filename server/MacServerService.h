@@ -99,6 +99,7 @@ private:
     void setListenerProblem(const QString &problem);
     void redrawPin();
     void setPhoneAddress(const QString &address);
+    void readvertise();
     void runMessageLoop();
     void awaitNextMessage();
     void checkPairing(const QString &pin);

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMetaObject>
+#include <QPointer>
 #include <QTcpSocket>
 
 #include <algorithm>
@@ -20,6 +21,14 @@ struct TDConnection::Private {
     ReceiveCompletion receiver;
     int minimumLength = 1;
     int maximumLength = 0;
+    // Inside deliverReceivedNow: a receive armed meanwhile waits for it.
+    bool delivering = false;
+};
+
+struct TDConnection::Completion {
+    QByteArray content;
+    bool isComplete = false;
+    std::optional<QString> error;
 };
 
 namespace {
@@ -35,7 +44,7 @@ TDConnection::TDConnection(QTcpSocket *socket, QObject *parent)
     socket->setReadBufferSize(readBufferBytes);
     connect(socket, &QTcpSocket::bytesWritten, this, &TDConnection::bytesWritten);
     // Qt reports the peer's close as an error; here it is the end of the stream.
-    connect(socket, &QTcpSocket::readyRead, this, [this] { deliverReceive(); });
+    connect(socket, &QTcpSocket::readyRead, this, [this] { deliverReceivedNow(); });
     connect(socket, &QTcpSocket::readChannelFinished, this, [this] { peerClosed(); });
     connect(socket, &QTcpSocket::disconnected, this, [this] { peerClosed(); });
     connect(socket, &QTcpSocket::disconnected, this, &TDConnection::disconnected);
@@ -141,7 +150,8 @@ void TDConnection::receive(int minimumIncompleteLength, int maximumLength, Recei
     d->receiver = std::move(completion);
     d->maximumLength = std::max(1, maximumLength);
     d->minimumLength = std::clamp(minimumIncompleteLength, 1, d->maximumLength);
-    deliverReceive();
+    if (!d->delivering)
+        deliverReceive();
 }
 
 void TDConnection::setState(State state, const QString &error)
@@ -164,7 +174,7 @@ void TDConnection::becomeReady()
 void TDConnection::peerClosed()
 {
     d->peerClosed = true;
-    deliverReceive();
+    deliverReceivedNow();
 }
 
 void TDConnection::fail(const QString &error)
@@ -184,32 +194,59 @@ void TDConnection::end()
     deliverReceive();
 }
 
-void TDConnection::deliverReceive()
+std::optional<TDConnection::Completion> TDConnection::takeCompletion()
 {
     if (!d->receiver)
-        return;
-
-    QByteArray content;
-    bool isComplete = false;
-    std::optional<QString> error;
+        return std::nullopt;
+    Completion completion;
     if (d->state == State::failed || d->state == State::cancelled) {
-        error = d->error;
+        completion.error = d->error;
     } else if (d->state != State::ready) {
-        return;
+        return std::nullopt;
     } else {
         const qint64 available = d->socket->bytesAvailable();
         if (available < d->minimumLength && !(d->peerClosed && available > 0)) {
             if (!d->peerClosed)
-                return;
+                return std::nullopt;
         } else {
-            content = d->socket->read(d->maximumLength);
+            completion.content = d->socket->read(d->maximumLength);
         }
-        isComplete = d->peerClosed && d->socket->bytesAvailable() == 0;
+        completion.isComplete = d->peerClosed && d->socket->bytesAvailable() == 0;
     }
+    return completion;
+}
 
+void TDConnection::deliverReceive()
+{
+    std::optional<Completion> completion = takeCompletion();
+    if (!completion)
+        return;
     QMetaObject::invokeMethod(
         this,
-        [receiver = std::exchange(d->receiver, {}), content = std::move(content), isComplete,
-         error = std::move(error)] { receiver(content, isComplete, error); },
+        [receiver = std::exchange(d->receiver, {}), c = std::move(*completion)] {
+            receiver(c.content, c.isComplete, c.error);
+        },
         Qt::QueuedConnection);
+}
+
+void TDConnection::deliverReceivedNow()
+{
+    if (d->delivering)
+        return;
+    d->delivering = true;
+    const QPointer<TDConnection> self(this);
+    // Only a live connection completes at once: the end of a failed or
+    // cancelled one is told later, after its state report.
+    while (d->state == State::ready) {
+        std::optional<Completion> completion = takeCompletion();
+        if (!completion)
+            break;
+        std::exchange(d->receiver, {})(completion->content, completion->isComplete, completion->error);
+        if (!self)
+            return;
+        if (completion->isComplete)
+            break;
+    }
+    d->delivering = false;
+    deliverReceive();
 }

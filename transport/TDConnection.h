@@ -55,8 +55,13 @@ public:
     static constexpr qint64 readBufferBytes = 256 * 1024;
 
     // Deliver between minimumIncompleteLength and maximumLength bytes (or none
-    // with isComplete/error), once. The completion runs as a later task on this
-    // object's thread, and not at all if the connection is destroyed first.
+    // with isComplete/error), once, and not at all if the connection is
+    // destroyed first. Bytes that arrive while a receive is armed complete it
+    // at once, from the socket's own report, so nothing waits for another
+    // turn of the event loop; a receive armed within that completion is served
+    // by the same report while bytes remain. Otherwise (bytes already
+    // waiting, a failure, a cancellation) the completion runs as a later task
+    // on this object's thread, never inside the call that armed it.
     // isComplete comes with the last bytes once the peer has closed its side.
     void receive(int minimumIncompleteLength, int maximumLength, ReceiveCompletion completion);
 
@@ -75,8 +80,13 @@ private:
     void fail(const QString &error);
     // Closes the socket after failure or cancellation.
     void end();
-    // Completes the armed receive if there is something to tell it.
+    // Completes the armed receive, as a later task, if there is something to tell it.
     void deliverReceive();
+    // Completes armed receives now, while received bytes are there for them.
+    void deliverReceivedNow();
+    // What the armed receive is told: none while there is nothing to tell.
+    struct Completion;
+    std::optional<Completion> takeCompletion();
 
     struct Private;
     std::unique_ptr<Private> d;

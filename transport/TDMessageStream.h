@@ -10,8 +10,11 @@
 #include <utility>
 
 // The asynchronous message stream: unbounded, never finished, one consumer.
-// The producer yields; the consumer asks for the next message and is called
-// back as a later task on this object's thread once one is there.
+// The producer yields; the consumer asks for the next message. A consumer
+// waiting on this object's thread takes a yielded message at once, within
+// yield, so a received message goes straight to dispatch; a registration is
+// served as a later task, and one made while a message is being handled
+// is served by the running delivery, so handlers never nest.
 class TDMessageStream : public QObject {
     Q_OBJECT
 public:
@@ -37,10 +40,12 @@ signals:
 private:
     void deliverLater();
     void deliver();
+    void deliverScheduled();
 
     std::deque<std::pair<TDMessage, qsizetype>> m_pending;
     qsizetype m_pendingWeight = 0;
     QPointer<QObject> m_waiterContext;
     std::function<void(TDMessage)> m_waiter;
     bool m_deliveryScheduled = false;
+    bool m_delivering = false;
 };

@@ -3,6 +3,7 @@
 #include "protocol/MessageCodec.h"
 
 #include <QMetaObject>
+#include <QScopedValueRollback>
 
 #include <cstdio>
 
@@ -59,18 +60,12 @@ void TDNetworkService::receiveNext()
         return;
     const QPointer<TDNetworkService> self(this);
     const QPointer<TDConnection> from(m_connection);
+    // Received bytes are cut and dispatched right where they arrive.
     m_connection->receive(
         1, maximumReceiveLength,
         [self, from](QByteArray content, bool isComplete, std::optional<QString> error) {
-            if (!self)
-                return;
-            QMetaObject::invokeMethod(
-                self.data(),
-                [self, from, content = std::move(content), isComplete, error = std::move(error)] {
-                    if (self)
-                        self->handleReceive(from.data(), content, isComplete, error);
-                },
-                Qt::QueuedConnection);
+            if (self)
+                self->handleReceive(from.data(), content, isComplete, error);
         });
 }
 
@@ -129,7 +124,9 @@ void TDNetworkService::endReceiving()
 
 void TDNetworkService::resumeReceiving()
 {
-    if (!m_receiveHeld && !m_endHeld)
+    // A message handed on while frames are cut eases the stream; the cutting
+    // loop itself goes on, and the chain is taken up after it.
+    if (m_cutting || (!m_receiveHeld && !m_endHeld))
         return;
     processBuffer();
     if (m_backPressure.isBackedUp())
@@ -163,9 +160,16 @@ void TDNetworkService::disconnectStalledPhone(qint64 bytesWaiting)
 
 void TDNetworkService::processBuffer()
 {
+    // Each message is handled within yield, and a handler may cancel or
+    // replace this connection: what it sent after that is not acted on.
+    if (m_cutting)
+        return;
+    const QScopedValueRollback cutting(m_cutting, true);
+    const QPointer<TDConnection> from = m_connection;
     // Frames beyond the bounds stay uncut in the buffer until the
     // consumer or the phone catches up.
-    while (!m_backPressure.isBackedUp()) {
+    while (!m_backPressure.isBackedUp() && m_connection == from
+           && !(from && from->state() == TDConnection::State::cancelled)) {
         const std::optional<QByteArrayView> body = m_receiveBuffer.nextFrame();
         if (!body)
             break;

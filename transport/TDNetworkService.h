@@ -72,4 +72,6 @@ private:
     // Held back: the next receive, or the end of the chain behind waiting frames.
     bool m_receiveHeld = false;
     bool m_endHeld = false;
+    // Inside processBuffer, which a handler must not enter again.
+    bool m_cutting = false;
 };

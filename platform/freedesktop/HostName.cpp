@@ -1,20 +1,44 @@
 #include "platform/freedesktop/HostName.h"
 
-#include "platform/freedesktop/DBusCall.h"
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QMetaObject>
+#include <QVariantMap>
 
-std::optional<QString> hostname1Name()
+namespace {
+constexpr int answerTimeoutMs = 5000;
+}
+
+void lookUpHostname1Name(QObject *context, std::function<void(std::optional<QString>)> done)
 {
-    const DBusCall::Target hostname1{QStringLiteral("org.freedesktop.hostname1"),
-                                     QStringLiteral("/org/freedesktop/hostname1"),
-                                     QStringLiteral("org.freedesktop.hostname1")};
-    const QDBusConnection bus = QDBusConnection::systemBus();
-    for (const QString &property : {QStringLiteral("PrettyHostname"), QStringLiteral("StaticHostname")}) {
-        QVariant value;
-        if (DBusCall::property(bus, hostname1, property, &value))
-            return std::nullopt; // no service: the same answer for the other property
-        const QString name = value.toString().trimmed();
-        if (!name.isEmpty())
-            return name;
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        QMetaObject::invokeMethod(context, [done = std::move(done)] { done(std::nullopt); },
+                                  Qt::QueuedConnection);
+        return;
     }
-    return std::nullopt;
+    QDBusMessage getAll = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.hostname1"), QStringLiteral("/org/freedesktop/hostname1"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
+    getAll << QStringLiteral("org.freedesktop.hostname1");
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(getAll, answerTimeoutMs), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [watcher, done = std::move(done)] {
+                         watcher->deleteLater();
+                         const QDBusPendingReply<QVariantMap> reply = *watcher;
+                         if (reply.isError()) {
+                             done(std::nullopt);
+                             return;
+                         }
+                         const QVariantMap properties = reply.value();
+                         for (const char *key : {"PrettyHostname", "StaticHostname"})
+                             if (QString name = properties.value(QLatin1String(key)).toString().trimmed();
+                                 !name.isEmpty()) {
+                                 done(name);
+                                 return;
+                             }
+                         done(std::nullopt);
+                     });
 }

@@ -2,9 +2,13 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
-// systemd-hostnamed's name for this machine on the system bus: the pretty
-// host name, else the static one. None when the service does not answer or
-// has neither.
-std::optional<QString> hostname1Name();
+class QObject;
+
+// Asks systemd-hostnamed on the system bus for this machine's name: the
+// pretty host name, else the static one. `done` runs later on `context`'s
+// thread, with none when the service does not answer in time or has
+// neither; it is dropped with `context`. The caller never waits.
+void lookUpHostname1Name(QObject *context, std::function<void(std::optional<QString>)> done);

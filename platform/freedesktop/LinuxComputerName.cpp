@@ -41,11 +41,8 @@ QString LinuxComputerName::printable(const QString &name)
     return kept.simplified();
 }
 
-QString LinuxComputerName::localizedName()
+QString LinuxComputerName::localName() const
 {
-    if (const std::optional<QString> name = hostname1Name())
-        if (QString kept = printable(*name); !kept.isEmpty())
-            return kept;
     QFile file(m_machineInfoPath);
     if (file.open(QIODevice::ReadOnly)) {
         const QString pretty = printable(prettyHostName(file.readAll()));
@@ -53,4 +50,34 @@ QString LinuxComputerName::localizedName()
             return pretty;
     }
     return printable(QSysInfo::machineHostName());
+}
+
+QString LinuxComputerName::bestName() const
+{
+    return m_hostname1 ? *m_hostname1 : localName();
+}
+
+QString LinuxComputerName::localizedName()
+{
+    lookUp();
+    m_lastGiven = bestName();
+    return m_lastGiven;
+}
+
+void LinuxComputerName::lookUp()
+{
+    if (m_lookingUp)
+        return;
+    m_lookingUp = true;
+    lookUpHostname1Name(&m_lookups, [this](std::optional<QString> answer) {
+        m_lookingUp = false;
+        m_hostname1.reset();
+        if (answer)
+            if (QString kept = printable(*answer); !kept.isEmpty())
+                m_hostname1 = kept;
+        if (const QString name = bestName(); name != m_lastGiven) {
+            m_lastGiven = name;
+            changed();
+        }
+    });
 }

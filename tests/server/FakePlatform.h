@@ -108,7 +108,14 @@ struct RecordingAdvertiser : ServiceAdvertiser {
 };
 
 struct FixedComputerName : ComputerName {
-    QString localizedName() override { return QStringLiteral("Test Desk"); }
+    QString name = QStringLiteral("Test Desk");
+    QString localizedName() override { return name; }
+    // The system's answer arriving late.
+    void rename(const QString &newName)
+    {
+        name = newName;
+        changed();
+    }
 };
 
 struct FakePlatform {

@@ -217,16 +217,22 @@ private slots:
     {
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<QStringList>("approved");
-        QTest::newRow("one") << QVariant("127.0.0.1") << QStringList{"127.0.0.1"};
+        // Forgetting the connected phone's address also closes its connection.
+        QTest::addColumn<QString>("forgotten");
+        QTest::newRow("one") << QVariant("127.0.0.1") << QStringList{"127.0.0.1"} << "127.0.0.1";
         QTest::newRow("mapped") << QVariant(QStringList{"::ffff:127.0.0.1", "fe80::1"})
-                                << QStringList{"127.0.0.1", "fe80::1"};
-        QTest::newRow("not an address") << QVariant(QStringList{"127.0.0.1", "phone"}) << QStringList{};
-        QTest::newRow("bytes") << QVariant(QByteArray("127.0.0.1")) << QStringList{};
+                                << QStringList{"127.0.0.1", "fe80::1"} << "127.0.0.1";
+        QTest::newRow("forget another") << QVariant(QStringList{"127.0.0.1", "fe80::1"})
+                                        << QStringList{"127.0.0.1", "fe80::1"} << "fe80::1";
+        QTest::newRow("not an address") << QVariant(QStringList{"127.0.0.1", "phone"}) << QStringList{}
+                                        << QString();
+        QTest::newRow("bytes") << QVariant(QByteArray("127.0.0.1")) << QStringList{} << QString();
     }
     void approvedPhonesSurviveARestart()
     {
         QFETCH(QVariant, stored);
         QFETCH(QStringList, approved);
+        QFETCH(QString, forgotten);
         SettingsUserDefaults().setValue(AppSettings::approvedPhonesKey, stored);
         SettingsUserDefaults().setValue(AppSettings::requireApprovalKey, true);
         server.reset();
@@ -240,9 +246,21 @@ private slots:
         QCOMPARE(p->waitFor(1, 300), !approved.isEmpty());
         if (approved.isEmpty())
             return;
-        settings->forget("127.0.0.1");
-        QCOMPARE(SettingsUserDefaults().value(AppSettings::approvedPhonesKey).toStringList(),
-                 approved.mid(1));
+        p->send(td::IPhoneHello{server->pin()});
+        QVERIFY(p->waitFor(3));
+        settings->forget(forgotten);
+        approved.removeAll(forgotten);
+        QCOMPARE(SettingsUserDefaults().value(AppSettings::approvedPhonesKey).toStringList(), approved);
+        if (forgotten == "127.0.0.1") {
+            QVERIFY(closed(*p));
+            TRY_COMPARE(server->serverState(), ServerState::advertising);
+            QVERIFY(log.contains("[Server] Phone at 127.0.0.1 was forgotten; its connection is closed"));
+        } else {
+            p->received.clear();
+            p->send(td::Ping{});
+            TRY_VERIFY(p->kinds().contains(TDMessageKind::pong));
+            QCOMPARE(server->serverState(), ServerState::paired);
+        }
     }
 };
 

@@ -74,6 +74,8 @@ private slots:
         QVERIFY(server->pin().isEmpty() && !server->listener() && fake->advertiser.calls.isEmpty());
         qint64 now = 0;
         server->pinThrottle().setClock([&now] { return now; });
+        fake->computerName.rename("Test Desk"); // nothing to rename yet
+        QVERIFY(fake->advertiser.calls.isEmpty());
         startServer(42);
         QCOMPARE(fake->advertiser.calls, QStringList{QString("advertise Test Desk _tendril._tcp local. %1").arg(port)});
         auto phone = connectPhone(true);
@@ -113,6 +115,10 @@ private slots:
         QVERIFY(phone->take().is<td::PairingRejected>());
         QCOMPARE(server->serverState(), ServerState::paired);
         QVERIFY(server->runningAppsTimer()->isActive());
+        // The system's name found late renames the advertisement.
+        fake->computerName.rename("Late Desk");
+        QCOMPARE(fake->advertiser.calls.last(), QString("advertise Late Desk _tendril._tcp local. %1").arg(port));
+        QCOMPARE(fake->advertiser.calls.size(), 2);
     }
 
     // Before pairing: pings and list requests are answered (each request

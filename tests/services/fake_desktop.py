@@ -4,8 +4,9 @@
 # Each call is checked for the argument types the real service takes and
 # written to LOG as one line. FAKE_PORTAL=ok|silent|missing|refuse,
 # FAKE_SCHEME (portal colour scheme), FAKE_PRETTY / FAKE_STATIC (host names),
+# FAKE_HOSTNAME_DELAY (seconds hostname1 takes to answer),
 # FAKE_SHOTS (where the portal writes its PNG).
-import functools, os, struct, sys, zlib
+import functools, os, struct, sys, time, zlib
 import dbus, dbus.service, dbus.mainloop.glib
 from gi.repository import GLib
 
@@ -58,6 +59,13 @@ class Service(dbus.service.Object):
         if interface != self.interface or prop not in self.values:
             raise Error(prop, name='org.freedesktop.DBus.Error.UnknownProperty')
         return self.values[prop]
+
+    @method('hostname1', 'org.freedesktop.DBus.Properties', 's', 'a{sv}')
+    def GetAll(self, interface, msg=None, sender=None):
+        time.sleep(float(env('FAKE_HOSTNAME_DELAY', '0')))
+        if interface != self.interface:
+            raise Error(interface, name='org.freedesktop.DBus.Error.UnknownInterface')
+        return dbus.Dictionary(self.values, signature='sv')
 
     @method('shell hostname1', 'org.freedesktop.DBus.Properties', 'ssv')
     def Set(self, interface, prop, value, msg=None, sender=None):

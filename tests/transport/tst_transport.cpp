@@ -67,6 +67,8 @@ public:
         : m_stream(stream), m_replies(replies) { waitForNext(); }
     QStringList received;
     qint64 replyBytes = 256 * 1024;
+    // Runs inside the dispatch of each message, as the server's handlers do.
+    std::function<void(const QString &)> onMessage;
 
 private:
     void waitForNext()
@@ -74,6 +76,8 @@ private:
         m_stream->next(this, [this](const TDMessage &message) {
             received.append(message.is<td::LaunchApp>() ? message.get<td::LaunchApp>()->bundleID
                                                         : QString(kindName(message.kind())));
+            if (onMessage)
+                onMessage(received.last());
             if (m_replies && message.is<td::Ping>())
                 m_replies->send(td::Pong{});
             else if (m_replies && message.is<td::RequestAppList>())
@@ -280,6 +284,21 @@ private slots:
             QVERIFY2(from == secondConnection, "a replaced connection reported after it was replaced");
         write(second, launchFrame("com.second.phone"));
         TRY_COMPARE(consumer.received, QStringList{"com.second.phone"});
+
+        // Messages are handled as they are cut: a handler that answers and
+        // then cancels the connection leaves the rest of its bytes unhandled.
+        consumer.onMessage = [this](const QString &what) {
+            if (what == "ping")
+                m_service->send(td::Pong{});
+            if (what == "com.stop")
+                m_service->connection()->cancel();
+        };
+        write(second, frameOf(td::Ping{}) + frameOf(td::Ping{}));
+        TRY_COMPARE(second->bytesAvailable(), 2 * frameOf(td::Pong{}).size());
+        write(second, launchFrame("com.stop") + frameOf(td::Ping{}) + launchFrame("com.never"));
+        TRY_COMPARE(second->state(), QAbstractSocket::UnconnectedState);
+        TRY_VERIFY(!m_service->isConnected());
+        QCOMPARE(consumer.received, (QStringList{"com.second.phone", "ping", "ping", "com.stop"}));
     }
 
     void floodingPhoneIsHeldBackAndStillAnswered()
