@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing: those of tools/packages.txt
 # (building and running), and with "test" those of tools/packages-test.txt
-# and tools/packages-desktops.txt (the latter without recommendations).
+# and tools/packages-desktops.txt (the latter without recommendations); with
+# "desktops" those of tools/packages-test-desktops.txt (make test-desktops).
 # Quiet when everything is there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 lists=("$here/packages.txt")
 [[ "${1:-}" == test ]] && lists+=("$here/packages-test.txt" "$here/packages-desktops.txt")
+[[ "${1:-}" == desktops ]] && lists+=("$here/packages-test-desktops.txt")
 if [[ $(id -u) -ne 0 ]]; then sudo=sudo; else sudo=; fi
 export DEBIAN_FRONTEND=noninteractive
 updated=

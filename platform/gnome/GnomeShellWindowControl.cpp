@@ -12,7 +12,9 @@ namespace {
 
 const DBusCall::Target extension{QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/tendril/WindowControl"),
                                  QStringLiteral("org.tendril.WindowControl")};
-const DBusCall::Target extensions{QStringLiteral("org.gnome.Shell.Extensions"), QStringLiteral("/org/gnome/Shell/Extensions"),
+// The shell's own extension manager (org.gnome.Shell.Extensions as a name is
+// the preferences application, which cannot enable anything).
+const DBusCall::Target extensions{QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
                                   QStringLiteral("org.gnome.Shell.Extensions")};
 constexpr double extensionEnabled = 1; // the shell's ExtensionState.ENABLED
 

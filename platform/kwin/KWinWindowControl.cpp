@@ -5,6 +5,7 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -98,17 +99,28 @@ KWinWindowControl::KWinWindowControl()
     else if (!bus.registerObject(watchPath, this, QDBusConnection::ExportScriptableSlots))
         m_failure = QStringLiteral("cannot offer KWin the window watch: %1").arg(bus.lastError().message());
     else {
-        const QJsonObject target{{QStringLiteral("service"), bus.baseService()},
-                                 {QStringLiteral("path"), watchPath},
-                                 {QStringLiteral("interface"), watchInterface}};
-        m_failure = runScript(QStringLiteral("const target = %1;\n").arg(jsonText(target)) + QLatin1String(watcher),
-                              pluginName("watch", 0));
+        // Started before KWin (or KWin restarted): watch again once it is on the bus.
+        auto *kwinWatch = new QDBusServiceWatcher(scripting.service, bus, QDBusServiceWatcher::WatchForRegistration, this);
+        connect(kwinWatch, &QDBusServiceWatcher::serviceRegistered, this, &KWinWindowControl::startWatch);
+        startWatch();
     }
+}
+
+void KWinWindowControl::startWatch()
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    const QJsonObject target{{QStringLiteral("service"), bus.baseService()},
+                             {QStringLiteral("path"), watchPath},
+                             {QStringLiteral("interface"), watchInterface}};
+    std::optional<QString> failure =
+        runScript(QStringLiteral("const target = %1;\n").arg(jsonText(target)) + QLatin1String(watcher), pluginName("watch", 0));
+    QMutexLocker lock(&m_mutex);
+    m_failure = std::move(failure);
 }
 
 KWinWindowControl::~KWinWindowControl()
 {
-    if (!m_failure)
+    if (!unavailable())
         DBusCall::call(QDBusConnection::sessionBus(), scripting, QStringLiteral("unloadScript"), {pluginName("watch", 0)},
                        nullptr, 1000);
 }
@@ -140,8 +152,8 @@ std::optional<QString> KWinWindowControl::runScript(const QString &source, const
 
 std::optional<QString> KWinWindowControl::act(const QString &operation, const QStringList &windows)
 {
-    if (m_failure)
-        return m_failure;
+    if (std::optional<QString> failure = unavailable())
+        return failure;
     const int call = ++m_calls;
     // KWin has read the script files of earlier requests by now.
     for (const QFileInfo &old : QDir(m_scripts.path()).entryInfoList({QStringLiteral("tendril-act-*")}, QDir::Files))
@@ -178,6 +190,7 @@ void KWinWindowControl::windowsChanged(const QString &report)
 
 std::optional<QString> KWinWindowControl::unavailable()
 {
+    QMutexLocker lock(&m_mutex);
     return m_failure;
 }
 

@@ -39,12 +39,14 @@ public slots:
     Q_SCRIPTABLE void windowsChanged(const QString &report);
 
 private:
+    // Loads the watcher script into KWin, which reports from then on.
+    void startWatch();
     // Loads `source` as a script and runs it.
     std::optional<QString> runScript(const QString &source, const QString &name);
     std::optional<QString> act(const QString &operation, const QStringList &windows);
 
     QTemporaryDir m_scripts;
-    std::optional<QString> m_failure; // why the watcher is not running
+    std::optional<QString> m_failure; // why the watcher is not running; guarded by m_mutex
     std::atomic<int> m_calls{0};
     QMutex m_mutex;
     WindowReport m_report;

@@ -9,10 +9,40 @@
 #include "platform/freedesktop/RunningApplicationMatcher.h"
 #include "platform/freedesktop/SystemdScope.h"
 
+#include "tests/TestTime.h"
+
+#include <QDBusConnection>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <unistd.h>
+
+// KWin's scripting as Plasma 6 offers it: script N at /Scripting/ScriptN.
+class FakeKWinScripting : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.kwin.Scripting")
+public:
+    QMutex mutex;
+    QStringList loaded; // the text of each script run
+public slots:
+    Q_SCRIPTABLE int loadScript(const QString &path, const QString &)
+    {
+        QFile file(path);
+        QMutexLocker lock(&mutex);
+        m_pending = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return 7;
+    }
+    // org.kde.kwin.Script.run, on /Scripting/Script7
+    Q_SCRIPTABLE void run()
+    {
+        QMutexLocker lock(&mutex);
+        loaded << m_pending;
+    }
+
+private:
+    QString m_pending;
+};
 
 class ProcessMatchingTest : public QObject {
     Q_OBJECT
@@ -175,6 +205,33 @@ private slots:
         }
         QTEST(seen, "expected");
         QCOMPARE(KWinWindowControl::scriptPaths(3), QStringList({"/3", "/Scripting/Script3"}));
+    }
+
+    // Started before KWin: the watch begins once KWin comes onto the bus.
+    void kwinWatchStartsWhenKWinAppears()
+    {
+        KWinWindowControl control;
+        QVERIFY(control.unavailable());
+        QVERIFY(control.activate("1").has_value());
+        // KWin answers from a thread of its own while the program waits for it.
+        QThread thread;
+        FakeKWinScripting kwin;
+        kwin.moveToThread(&thread);
+        thread.start();
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-kwin");
+        QVERIFY(bus.registerObject("/Scripting", &kwin, QDBusConnection::ExportScriptableSlots));
+        QVERIFY(bus.registerObject("/Scripting/Script7", "org.kde.kwin.Script", &kwin, QDBusConnection::ExportScriptableSlots));
+        QVERIFY(bus.registerService("org.kde.KWin"));
+        TRY_VERIFY(!control.unavailable());
+        {
+            QMutexLocker lock(&kwin.mutex);
+            QCOMPARE(kwin.loaded.size(), 1);
+            QVERIFY(kwin.loaded[0].contains("windowsChanged"));
+        }
+        bus.unregisterService("org.kde.KWin");
+        QDBusConnection::disconnectFromBus("fake-kwin");
+        thread.quit();
+        thread.wait();
     }
 
     void sessionPicksTheWindowControl_data()
