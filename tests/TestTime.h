@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QtGlobal>
 #include <QtTest>
 
 // Every wait in the tests is scaled by TENDRIL_TEST_TIME_SCALE (the sanitized

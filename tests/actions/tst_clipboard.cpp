@@ -8,7 +8,6 @@
 #include "tests/server/FakePlatform.h"
 #include "tests/services/PrivateBus.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDateTime>

@@ -18,7 +18,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include "tests/TestTime.h"
 
 // Just enough of a window manager for tests on a bare X server: it owns the
 // root's substructure redirect, advertises the hints it is given, lists

@@ -14,11 +14,9 @@
 
 #include <QAction>
 #include <QLocalSocket>
-#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryFile>
 
 #include <csignal>
@@ -28,7 +26,6 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include "tests/TestTime.h"
 
 namespace {
 
@@ -256,34 +253,6 @@ private slots:
         QCOMPARE(program.lines("Listening on port " + port), 1);
         QCOMPARE(program.lines("PIN \\d{4}"), 1);
         QCOMPARE(program.lines("Cannot listen.*", 0), 1);
-    }
-
-    // A listener that stops accepting (no descriptor left for the phone) is
-    // replaced once after the retry delay, with one new PIN.
-    void failedListenerIsReplacedOnce()
-    {
-        Program program = run({"--headless", "--port", "0"}, environment(false));
-        QCOMPARE(program.lines("Listening on port \\d+"), 1);
-        const QString port = QRegularExpression("Listening on port (\\d+)").match(program.output).captured(1);
-        const QString pid = QString::number(program.process.processId());
-        const auto limit = [&pid](const QString &soft) {
-            return QProcess::execute("prlimit", {"--pid", pid, "--nofile=" + soft + ":"});
-        };
-        QProcess query;
-        query.start("prlimit", {"--pid", pid, "--nofile", "--raw", "--noheadings", "--output=SOFT"});
-        QVERIFY(query.waitForFinished(scaledMs(5000)));
-        const QString soft = QString::fromLatin1(query.readAll()).trimmed();
-        const qsizetype open = QDir("/proc/" + pid + "/fd").entryList(QDir::NoDotAndDotDot | QDir::System).size();
-        QCOMPARE(limit(QString::number(open)), 0);
-        QTcpSocket phone;
-        phone.connectToHost(QHostAddress::LocalHost, port.toUShort());
-        QCOMPARE(program.lines("Stopped listening on port " + port + "; retrying every 2 s"), 1);
-        QCOMPARE(limit(soft), 0);
-        QCOMPARE(program.lines("Listening on port \\d+", 0), 1);
-        TRY_COMPARE_WITHIN(program.lines("Listening on port \\d+", 0), 2, 5000);
-        QTest::qWait(scaledMs(2500)); // time for a second restart to show
-        QCOMPARE(program.lines("Listening on port \\d+", 0), 2);
-        QCOMPARE(program.lines("PIN \\d{4}", 0), 2);
     }
 
     // A second start exits 0 only when the first one, of the same user,

@@ -20,7 +20,6 @@
 #include <QThreadPool>
 
 #include <sys/stat.h>
-#include "tests/TestTime.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include "protocol/MessageCodec.h"
 #include "server/ClipboardActions.h"
 
-#include <QBuffer>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTextBoundaryFinder>

@@ -6,7 +6,6 @@
 #include "tests/TestTime.h"
 
 #include <QSignalSpy>
-#include "tests/TestTime.h"
 
 #include <algorithm>
 
