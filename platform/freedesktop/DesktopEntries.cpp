@@ -2,6 +2,7 @@
 #include <gio/gdesktopappinfo.h>
 
 #include "platform/freedesktop/DesktopEntries.h"
+#include "platform/freedesktop/KeyFile.h"
 
 #include "platform/files/RegularFile.h"
 
@@ -30,18 +31,6 @@ QString keyString(GDesktopAppInfo *info, const char *key)
     const QString text = fromUtf8(value);
     g_free(value);
     return text;
-}
-
-QStringList keyList(GKeyFile *file, const char *group, const char *key)
-{
-    QStringList values;
-    gsize count = 0;
-    gchar **list = g_key_file_get_string_list(file, group, key, &count, nullptr);
-    for (gsize i = 0; i < count; ++i)
-        values.append(QString::fromUtf8(list[i]).trimmed());
-    g_strfreev(list);
-    values.removeAll(QString());
-    return values;
 }
 
 // A key file from a file read here, never by GLib, which would open a FIFO.
@@ -144,7 +133,7 @@ std::optional<DesktopEntry> read(const QString &id, const QString &path)
         entry->exec = keyString(info, G_KEY_FILE_DESKTOP_KEY_EXEC);
         entry->tryExec = keyString(info, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC);
         entry->startupWMClass = fromUtf8(g_desktop_app_info_get_startup_wm_class(info));
-        entry->mimeTypes = keyList(file, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_MIME_TYPE);
+        entry->mimeTypes = keyFileStringList(file, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_MIME_TYPE);
         entry->dbusActivatable = g_desktop_app_info_get_boolean(info, G_KEY_FILE_DESKTOP_KEY_DBUS_ACTIVATABLE);
         entry->shown = g_app_info_should_show(app);
     }
@@ -178,8 +167,8 @@ std::optional<DesktopEntry> defaultFileManager(const QList<DesktopEntry> &entrie
     QStringList defaults, added;
     for (const QString &path : mimeListFiles()) {
         if (GKeyFile *file = keyFileOf(path, maxMimeListBytes)) {
-            defaults += keyList(file, "Default Applications", type);
-            added += keyList(file, "Added Associations", type);
+            defaults += keyFileStringList(file, "Default Applications", type);
+            added += keyFileStringList(file, "Added Associations", type);
             g_key_file_free(file);
         }
     }

@@ -2,6 +2,7 @@
 #include <glib.h>
 
 #include "platform/freedesktop/IconTheme.h"
+#include "platform/freedesktop/KeyFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,18 +90,6 @@ int integer(GKeyFile *file, const char *group, const char *key, int fallback)
     return value;
 }
 
-QStringList stringList(GKeyFile *file, const char *group, const char *key)
-{
-    QStringList values;
-    gsize count = 0;
-    gchar **list = g_key_file_get_string_list(file, group, key, &count, nullptr);
-    for (gsize i = 0; i < count; ++i)
-        values.append(QString::fromUtf8(list[i]).trimmed());
-    g_strfreev(list);
-    values.removeAll(QString());
-    return values;
-}
-
 ThemeDirectory readDirectory(GKeyFile *file, const QByteArray &group)
 {
     ThemeDirectory dir;
@@ -168,9 +157,9 @@ const IconTheme::Theme *IconTheme::theme(const QString &name)
     }
 
     auto *theme = new Theme;
-    theme->inherits = stringList(index, "Icon Theme", "Inherits");
-    const QStringList folders = stringList(index, "Icon Theme", "Directories")
-        + stringList(index, "Icon Theme", "ScaledDirectories");
+    theme->inherits = keyFileStringList(index, "Icon Theme", "Inherits");
+    const QStringList folders = keyFileStringList(index, "Icon Theme", "Directories")
+        + keyFileStringList(index, "Icon Theme", "ScaledDirectories");
     QStringList names;
     for (const QString &folder : folders) {
         if (folder.contains(QLatin1String("..")) || names.contains(folder))
