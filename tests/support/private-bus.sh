@@ -21,14 +21,12 @@ marked_processes() {
 # Ends the processes marked NAME=VALUE: TERM, then KILL for what stays.
 end_marked() {
     local entry=$1 pids
-    pids=$(marked_processes "$entry")
-    [[ -z $pids ]] && return 0
-    kill -TERM $pids 2>/dev/null
     for _ in $(seq 20); do
         pids=$(marked_processes "$entry")
         [[ -z $pids ]] && return 0
+        kill -TERM $pids 2>/dev/null
         sleep 0.1
     done
-    kill -KILL $pids 2>/dev/null
+    kill -KILL $(marked_processes "$entry") 2>/dev/null
     return 0
 }
