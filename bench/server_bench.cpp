@@ -204,6 +204,8 @@ Guessing guessFor(ServerThread &running, double seconds)
         running.server().setLog(ActionLog([](const QString &) {}));
     });
     return guessing;
+}
+
 // A QTcpServer on a thread of its own whose readyRead cuts each frame and
 // writes a pong straight back.
 class MinimalQtServer {
