@@ -14,7 +14,8 @@ cleanup() {
 trap cleanup EXIT
 
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" PATH="$work/bin:$PATH"
-unset XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME DBUS_SESSION_BUS_ADDRESS
+# The test's own bus stays: without one, libdbus would launch a bus for the X display.
+unset XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME
 mkdir -m 700 "$XDG_RUNTIME_DIR" # one window per user: this run's own
 mkdir -p "$app/Contents/MacOS" "$work/bin"
 # A bundle whose program runs until asked to quit; a pactl that only records.
