@@ -1,10 +1,10 @@
 #pragma once
 
+#include "FreePort.h"
 #include "FakePlatform.h"
 #include "catalogue/MacAppStore.h"
 #include "server/MacServerService.h"
 
-#include <QTcpServer>
 #include <QThread>
 
 #include <memory>
@@ -20,10 +20,7 @@ public:
         onThread([this] {
             m_store = std::make_unique<MacAppStore>();
             m_server = std::make_unique<MacServerService>(*m_store, &m_fake.platform);
-            QTcpServer probe; // a free port
-            probe.listen(QHostAddress::LocalHost, 0);
-            m_port = probe.serverPort();
-            probe.close();
+            m_port = freeLoopbackPort();
             m_server->setListeningPort(m_port);
             m_server->startListening();
         });

@@ -3,6 +3,7 @@
 // viewers offer them: time from the request to the last byte of the reply,
 // over loopback. With an X display and xclip, another X client owns the
 // clipboard; otherwise this process does.
+#include "FreePort.h"
 #include "FakePlatform.h"
 
 #include "catalogue/MacAppStore.h"
@@ -18,7 +19,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -188,10 +188,7 @@ int main(int argc, char *argv[])
     fake.platform.pasteboard = &pasteboard;
     MacAppStore store;
     MacServerService server(store, &fake.platform);
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
+    const quint16 port = freeLoopbackPort();
     server.setListeningPort(port);
     server.startListening();
     while (server.serverState() != ServerState::advertising)

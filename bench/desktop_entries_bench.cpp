@@ -4,6 +4,7 @@
 // asks for unknown IDs; time from the store's creation to the published
 // catalogue, the 128 x 128 export of eight icons, resident-memory growth;
 // hostile icons (an 8 MB SVG of 100,000 paths, a 20,000 x 20,000 PNG).
+#include "FreePort.h"
 #include "tests/catalogue/CatalogueFixtures.h"
 #include "tests/catalogue/DesktopFixtures.h"
 #include "tests/server/FakePlatform.h"
@@ -20,7 +21,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
-#include <QTcpServer>
 #include <QtEndian>
 #include <QThreadPool>
 #include <QTimer>
@@ -207,10 +207,7 @@ void BM_FirstPairingStall(benchmark::State &state)
         std::atomic<double> publishedMs = 0;
         QObject::connect(&store, &MacAppStore::allInstalledAppsChanged, [&] { publishedMs = double(timer.nsecsElapsed()) / 1e6; });
         MacServerService server(store, &fake.platform);
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        const quint16 port = probe.serverPort();
-        probe.close();
+        const quint16 port = freeLoopbackPort();
         server.setListeningPort(port);
         server.setRandomWordSource([] { return wordFor(4321); });
         server.startListening();
