@@ -74,7 +74,7 @@ bool WebPageServer::handleRequest(const QHttpServerRequest &request, QTcpSocket 
         return true;
     }
     // Nothing but this page's own files and its own link.
-    const QByteArray policy = "default-src 'self'; img-src 'self' data: blob:; connect-src ws://"
+    const QByteArray policy = "default-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data: blob:; connect-src ws://"
                               + request.value("host") + "; frame-ancestors 'none'";
     // The page is part of the program: a new version brings a new page.
     responder.write(file.readAll(),

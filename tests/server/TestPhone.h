@@ -5,14 +5,26 @@
 
 #include <QTcpSocket>
 #include <QTest>
+#include <QWebSocket>
 
 #include <deque>
 #include "tests/TestTime.h"
 
 // A phone made of a plain socket and the frame format, independent of the
-// transport under test.
+// transport under test; or a web remote's page, one message a WebSocket text.
 class TestPhone : public QObject {
 public:
+    struct WebPage {};
+    TestPhone(WebPage, quint16 webPort)
+        : web(std::make_unique<QWebSocket>(QStringLiteral("http://127.0.0.1:%1").arg(webPort)))
+    {
+        connect(web.get(), &QWebSocket::textMessageReceived, this, [this](const QString &text) {
+            if (auto message = decodeMessage(text.toUtf8()))
+                received.push_back(*message);
+        });
+        web->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/link").arg(webPort)));
+    }
+
     // `from` picks the phone's own loopback address (127.0.0.2, ...).
     explicit TestPhone(quint16 port, const QHostAddress &from = {})
     {
@@ -28,9 +40,17 @@ public:
     }
 
     bool waitConnected() { return socket.waitForConnected(scaledMs(5000)); }
+    bool isOpen() const
+    {
+        return (web ? web->state() : socket.state()) == QAbstractSocket::ConnectedState;
+    }
 
     void send(const TDMessage &message)
     {
+        if (web) {
+            web->sendTextMessage(QString::fromUtf8(*encodeMessage(message)));
+            return;
+        }
         socket.write(*makeFrame(*encodeMessage(message)));
         socket.flush();
     }
@@ -60,6 +80,7 @@ public:
     }
 
     QTcpSocket socket;
+    std::unique_ptr<QWebSocket> web;
     FrameBuffer buffer;
     std::deque<TDMessage> received;
 };

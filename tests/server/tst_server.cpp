@@ -120,6 +120,81 @@ private slots:
         QCOMPARE(fake->advertiser.calls.size(), 2);
     }
 
+    // The page's link: refused in its handshake unless the request names
+    // this machine and comes from the page; the page itself only to
+    // requests that name this machine.
+    void webRemoteRefusesOtherPages_data()
+    {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QByteArray>("status");
+        const QString upgrade = "GET %1 HTTP/1.1\r\nHost: %2\r\nOrigin: %3\r\nUpgrade: websocket\r\n"
+                                "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                "Sec-WebSocket-Version: 13\r\n\r\n";
+        const QString own = "127.0.0.1:PORT", ownPage = "http://127.0.0.1:PORT";
+        QTest::newRow("the page's link") << upgrade.arg("/link", own, ownPage) << QByteArray("101");
+        QTest::newRow("by host name") << upgrade.arg("/link", "LocalHost:PORT", "http://localhost:PORT") << QByteArray("101");
+        QTest::newRow("another page") << upgrade.arg("/link", own, "http://evil.example") << QByteArray("403");
+        QTest::newRow("no origin") << upgrade.arg("/link", own, "") << QByteArray("403");
+        QTest::newRow("another port's page") << upgrade.arg("/link", own, "http://127.0.0.1:1") << QByteArray("403");
+        QTest::newRow("rebound name") << upgrade.arg("/link", "evil.example:PORT", "http://evil.example:PORT") << QByteArray("403");
+        QTest::newRow("another path") << upgrade.arg("/other", own, ownPage) << QByteArray("403");
+        QTest::newRow("page by a rebound name") << QString("GET / HTTP/1.1\r\nHost: evil.example:PORT\r\n\r\n") << QByteArray("403");
+        QTest::newRow("no such file") << QString("GET /../x HTTP/1.1\r\nHost: %1\r\n\r\n").arg(own) << QByteArray("404");
+    }
+
+    void webRemoteRefusesOtherPages()
+    {
+        QFETCH(QString, request);
+        QFETCH(QByteArray, status);
+        startServer();
+        const quint16 webPort = startWebRemote();
+        QVERIFY(webPort);
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, webPort);
+        QVERIFY(socket.waitForConnected(scaledMs(5000)));
+        socket.write(request.replace("PORT", QString::number(webPort)).toLatin1());
+        QByteArray answer;
+        TRY_VERIFY((answer += socket.readAll()).contains("\r\n\r\n"));
+        QCOMPARE(answer.left(12), "HTTP/1.1 " + status);
+        // Nothing of the link reaches a refused page.
+        QTest::qWait(scaledMs(100));
+        answer += socket.readAll();
+        QCOMPARE(answer.contains("macHello"), status == "101");
+        QCOMPARE(server->isConnected(), status == "101");
+    }
+
+    // A page is never told the PIN, may do nothing before it pairs even
+    // outside protected mode, and five wrong PINs end its link and the PIN.
+    void webRemoteIsHeldToProtectedRules()
+    {
+        qint64 now = 0;
+        server->pinThrottle().setClock([&now] { return now; });
+        startServer(42);
+        const quint16 webPort = startWebRemote();
+        TestPhone page(TestPhone::WebPage{}, webPort);
+        QCOMPARE(page.take().get<td::MacHello>()->pin, QString());
+        page.send(td::LaunchApp{"com.example.editor"});
+        page.send(td::ShowDesktop{});
+        page.send(td::Ping{});
+        QVERIFY(page.take().is<td::Pong>());
+        QVERIFY(fake->applications.calls.isEmpty() && fake->scripts.ran().isEmpty());
+        server->setRandomWordSource([] { return wordFor(1000); });
+        for (int i = 0; i < 5; ++i) {
+            page.send(td::IPhoneHello{"1234"});
+            QVERIFY(i == 4 || page.take().is<td::PairingRejected>());
+        }
+        TRY_VERIFY(!page.isOpen());
+        QCOMPARE(server->pin(), "1000");
+
+        now += 1000;
+        TestPhone again(TestPhone::WebPage{}, webPort);
+        QVERIFY(again.take().is<td::MacHello>());
+        again.send(td::IPhoneHello{server->pin()});
+        QVERIFY(again.take().is<td::PairingConfirmed>());
+        again.send(td::LockScreen{});
+        TRY_COMPARE(fake->scripts.ran().size(), 1);
+    }
+
     // Before pairing: pings and list requests are answered (each request
     // with a list now and running-app reports later); what only the desktop
     // sends is ignored; commands are carried out.
