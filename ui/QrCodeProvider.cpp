@@ -37,7 +37,8 @@ QImage QrCodeProvider::requestImage(const QString &id, QSize *size, const QSize 
     if (image.isNull())
         return image;
     const int wanted = std::max(requestedSize.width(), requestedSize.height());
-    const int scale = std::max(1, wanted / image.width());
+    // Whole pixels a module, at least the size asked.
+    const int scale = std::max(1, (wanted + image.width() - 1) / image.width());
     image = image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     if (size)
         *size = image.size();

@@ -184,6 +184,13 @@ private slots:
         settings.setAutostart(autostart);
         settings.setNotificationsEnabled(false);
         QVERIFY(!AppSettings().notificationsEnabled());
+        // The web remote: stored off, or off for one run only.
+        QVERIFY(settings.webRemote());
+        settings.setWebRemoteOffForRun(true);
+        QVERIFY(!settings.webRemote() && AppSettings().webRemote());
+        settings.setWebRemoteOffForRun(false);
+        settings.setWebRemote(false);
+        QVERIFY(!AppSettings().webRemote());
 
         const QString entry = f.home.path() + "/config/autostart/com.larkspire.Tendril.desktop";
         settings.setOpenAtLogin(true);
@@ -201,10 +208,12 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode"); // -1: runs
-        QTest::addColumn<QString>("said"); // when it runs: port and address
+        QTest::addColumn<QString>("said"); // when it runs: port, address, web port, web remote
 
-        QTest::newRow("defaults") << QStringList{} << -1 << "57432 " + QHostAddress(QHostAddress::Any).toString();
-        QTest::newRow("port, address") << QStringList{"--port=0", "--listen", "::1"} << -1 << "0 ::1";
+        QTest::newRow("defaults") << QStringList{} << -1 << "57432 " + QHostAddress(QHostAddress::Any).toString() + " 57433 on";
+        QTest::newRow("port, address") << QStringList{"--port=0", "--listen", "::1"} << -1 << "0 ::1 57433 on";
+        QTest::newRow("web remote") << QStringList{"--web-port", "0", "--no-web-remote", "--listen=::1"} << -1 << "57432 ::1 0 off";
+        QTest::newRow("web port too big") << QStringList{"--web-port=65536"} << 2 << "--web-port takes";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "--headless ";
         QTest::newRow("version") << QStringList{"--version"} << 0 << "tendril 1.";
         QTest::newRow("port too big") << QStringList{"--port", "65536"} << 2 << "--port takes";
@@ -221,7 +230,9 @@ private slots:
         const CommandLine command = parseCommandLine(QStringList{"tendril"} + arguments);
         QCOMPARE(command.run ? -1 : command.exitCode, exitCode);
         const LaunchOptions &options = command.options;
-        QCOMPARE(command.run ? QString("%1 %2").arg(options.port).arg(options.listenAddress.toString()) : said, said);
+        QCOMPARE(command.run ? QString("%1 %2 %3 %4").arg(options.port).arg(options.listenAddress.toString())
+                                   .arg(options.webPort).arg(options.webRemote ? "on" : "off")
+                             : said, said);
         if (command.run)
             return;
         QCOMPARE(command.textIsError, exitCode != 0);

@@ -11,15 +11,20 @@
 #include "ui/AppIconProvider.h"
 #include "ui/InstalledAppsModel.h"
 #include "ui/MacTab.h"
+#include "ui/QrCodeProvider.h"
 #include "ui/SelectedAppsModel.h"
 #include "ui/SelectionPush.h"
 #include "ui/TendrilUi.h"
+#include "web/WebRemote.h"
 
 #include <QElapsedTimer>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
+#include <QPainter>
+#include <QProcess>
 #include <QQuickWindow>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QTest>
 #include "tests/TestTime.h"
@@ -408,6 +413,36 @@ private slots:
         QVERIFY(app.settings().approvedPhones().isEmpty());
         QMetaObject::invokeMethod(shown("protectedModeRow"), "toggled", Q_ARG(bool, false));
         QVERIFY(!app.settings().requireApproval());
+
+        // The web remote follows its switch.
+        app.webRemote().setPort(0);
+        app.followWebRemoteSetting();
+        QVERIFY(app.webRemote().isServing());
+        QMetaObject::invokeMethod(shown("webRemoteRow"), "toggled", Q_ARG(bool, false));
+        QVERIFY(!app.webRemote().isServing() && app.webRemote().urls().isEmpty());
+        QCOMPARE(shown("webRemoteStatus")->property("text").toString(), QStringLiteral("Switched off"));
+        QMetaObject::invokeMethod(shown("webRemoteRow"), "toggled", Q_ARG(bool, true));
+        QVERIFY(app.webRemote().isServing());
+    }
+
+    // What a phone's camera reads from the window's codes is the address.
+    void qrCodesReadBackAsTheirText()
+    {
+        QTemporaryDir dir;
+        for (const QString text : {"http://192.168.1.5:57433/", "http://[fd00::1:2]:57433/"}) {
+            QSize size;
+            QImage code = QrCodeProvider().requestImage(QUrl::toPercentEncoding(text), &size, QSize(96, 96));
+            QVERIFY(size.width() >= 96 && size.width() == size.height());
+            // A camera sees the code on the window's dark page.
+            QImage shot(size + QSize(40, 40), QImage::Format_RGB32);
+            shot.fill(QColor(20, 15, 10));
+            QPainter(&shot).drawImage(20, 20, code);
+            QVERIFY(shot.save(dir.filePath("code.png")));
+            QProcess zbar;
+            zbar.start("zbarimg", {"--raw", "-q", dir.filePath("code.png")});
+            QVERIFY(zbar.waitForFinished(scaledMs(10000)));
+            QCOMPARE(QString::fromUtf8(zbar.readAllStandardOutput()).trimmed(), text);
+        }
     }
 };
 
