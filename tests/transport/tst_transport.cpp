@@ -4,11 +4,14 @@
 #include "transport/FrameBuffer.h"
 #include "transport/TDMessageStream.h"
 #include "transport/TDNetworkService.h"
+#include "transport/WebSocketFrames.h"
 
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryFile>
+#include <QWebSocket>
+#include <QWebSocketServer>
 #include <QtTest>
 
 #include <cmath>
@@ -34,9 +37,9 @@ public:
         m_sampler.start(1);
     }
 
-    void adopt(QTcpSocket *socket)
+    void adopt(QTcpSocket *socket) { adopt(new TDConnection(socket)); }
+    void adopt(TDConnection *adopted)
     {
-        auto *adopted = new TDConnection(socket);
         if (connection())
             connection()->cancel();
         setConnection(adopted);
@@ -345,6 +348,48 @@ private slots:
         QVERIFY2(m_service->peak <= bound, QByteArray::number(m_service->peak));
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines.first().startsWith("[Connection] Disconnected a phone that read nothing"), lines.first());
+    }
+
+    // A web remote's page: each text message is a frame both ways, and one
+    // that sends more than is read, or a message over the limit, is cut off.
+    void webPageLinkCarriesMessagesAndIsBounded_data()
+    {
+        QTest::addColumn<int>("messages");
+        QTest::addColumn<int>("bytesEach");
+        QTest::newRow("a ping") << 1 << 0;
+        QTest::newRow("over the limit") << 1 << int(FrameBuffer::maximumBodyLength) + 1;
+        QTest::newRow("more than is read") << 30 << 1'000'000;
+    }
+
+    void webPageLinkCarriesMessagesAndIsBounded()
+    {
+        QFETCH(int, messages);
+        QFETCH(int, bytesEach);
+        QWebSocketServer server(QString(), QWebSocketServer::NonSecureMode);
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        connect(&server, &QWebSocketServer::newConnection, this, [&] {
+            m_service->adopt(new TDConnection(new WebSocketFrames(std::unique_ptr<QWebSocket>(server.nextPendingConnection()))));
+        });
+        // Messages are handled only when nothing is to be held back.
+        std::optional<Consumer> consumer;
+        if (!bytesEach)
+            consumer.emplace(m_service->messages(), m_service.get());
+        m_service->messages();
+        QWebSocket page;
+        QStringList answers;
+        connect(&page, &QWebSocket::textMessageReceived, this, [&](const QString &text) { answers << text; });
+        page.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(server.serverPort())));
+        TRY_VERIFY(m_service->isConnected());
+        const QString text = bytesEach ? QStringLiteral("{\"clipboardPayload\":{\"text\":\"%1\"}}").arg(QString(bytesEach, 'x'))
+                                       : QStringLiteral("{\"ping\":{}}");
+        for (int i = 0; i < messages; ++i)
+            page.sendTextMessage(text);
+        if (!bytesEach) {
+            TRY_COMPARE(answers, QStringList{"{\"pong\":{}}"});
+            return;
+        }
+        TRY_VERIFY_WITHIN(page.state() == QAbstractSocket::UnconnectedState, 30'000);
+        QCOMPARE(page.closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
     }
 
     void resynchronisesOverStrayBytesAndBadLengths_data()
