@@ -14,6 +14,7 @@
 #include "server/PeerAddress.h"
 #include "server/Pin.h"
 #include "server/QuickActions.h"
+#include "transport/ListenProblem.h"
 
 namespace {
 const QString kServiceType = QStringLiteral("_tendril._tcp");
@@ -145,9 +146,7 @@ void MacServerService::startListening()
         if (m_listenerProblem.isEmpty())
             qCWarning(lcServer).noquote() << QStringLiteral("Cannot listen on port %1 (%2); retrying every %3 s")
                                                  .arg(m_port).arg(error.text).arg(listenerRetryMs / 1000);
-        setListenerProblem(error.code == QAbstractSocket::AddressInUseError
-                               ? QStringLiteral("Port %1 is in use, retrying").arg(m_port)
-                               : QStringLiteral("Cannot listen on port %1, retrying").arg(m_port));
+        setListenerProblem(listenProblem(m_port, error.code));
         m_listenerRetry.start();
         return;
     }

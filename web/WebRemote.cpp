@@ -1,5 +1,6 @@
 #include "web/WebRemote.h"
 
+#include "transport/ListenProblem.h"
 #include "transport/TDConnection.h"
 #include "transport/WebSocketFrames.h"
 #include "web/WebLog.h"
@@ -51,9 +52,7 @@ void WebRemote::listen()
         if (m_problem.isEmpty())
             qCWarning(lcWeb).noquote() << QStringLiteral("[Web] Cannot listen on port %1 (%2); retrying every %3 s")
                                               .arg(m_port).arg(tcp->errorString()).arg(retryMs / 1000);
-        setProblem(tcp->serverError() == QAbstractSocket::AddressInUseError
-                       ? QStringLiteral("Port %1 is in use, retrying").arg(m_port)
-                       : QStringLiteral("Cannot listen on port %1, retrying").arg(m_port));
+        setProblem(listenProblem(m_port, tcp->serverError()));
         m_retry.start();
         return;
     }

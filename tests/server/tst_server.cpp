@@ -195,6 +195,21 @@ private slots:
         TRY_COMPARE(fake->scripts.ran().size(), 1);
     }
 
+    // A taken port is said, and retried until it is free.
+    void webRemoteWaitsForItsPort()
+    {
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::LocalHost, 0));
+        web = std::make_unique<WebRemote>();
+        web->setPort(taken.serverPort());
+        web->setListenAddress(QHostAddress::LocalHost);
+        web->start();
+        QCOMPARE(web->problem(), QString("Port %1 is in use, retrying").arg(taken.serverPort()));
+        QVERIFY(!web->isServing());
+        taken.close();
+        TRY_VERIFY(web->isServing() && web->problem().isEmpty());
+    }
+
     // Before pairing: pings and list requests are answered (each request
     // with a list now and running-app reports later); what only the desktop
     // sends is ignored; commands are carried out.
