@@ -9,6 +9,8 @@ const QString kPort = QStringLiteral("port");
 const QString kListen = QStringLiteral("listen");
 const QString kHeadless = QStringLiteral("headless");
 const QString kRequireApproval = QStringLiteral("require-approval");
+const QString kWebPort = QStringLiteral("web-port");
+const QString kNoWebRemote = QStringLiteral("no-web-remote");
 
 void declareOptions(QCommandLineParser &parser)
 {
@@ -25,6 +27,9 @@ void declareOptions(QCommandLineParser &parser)
          QStringLiteral("ADDRESS")},
         {kHeadless, QStringLiteral("Run without a window; the PIN is printed when it changes.")},
         {kRequireApproval, QStringLiteral("Ask before a new phone may pair.")},
+        {kWebPort, QStringLiteral("Serve the web remote on TCP port N (default 57433; 0 picks a free port)."),
+         QStringLiteral("N"), QStringLiteral("57433")},
+        {kNoWebRemote, QStringLiteral("Do not serve the web remote in this run.")},
     });
 }
 
@@ -68,11 +73,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
 
     LaunchOptions &options = result.options;
-    bool portOk = false;
-    const uint port = parser.value(kPort).toUInt(&portOk);
-    if (!portOk || port > 65535)
-        return failure(program, QStringLiteral("--port takes a number from 0 to 65535"), usage);
-    options.port = quint16(port);
+    for (const auto &[name, target] : {std::pair{kPort, &options.port}, std::pair{kWebPort, &options.webPort}}) {
+        bool ok = false;
+        const uint port = parser.value(name).toUInt(&ok);
+        if (!ok || port > 65535)
+            return failure(program, QStringLiteral("--%1 takes a number from 0 to 65535").arg(name), usage);
+        *target = quint16(port);
+    }
     if (parser.isSet(kListen)) {
         if (!options.listenAddress.setAddress(parser.value(kListen)))
             return failure(program,
@@ -82,6 +89,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     options.headless = parser.isSet(kHeadless);
     options.requireApproval = parser.isSet(kRequireApproval);
+    options.webRemote = !parser.isSet(kNoWebRemote);
     result.run = true;
     return result;
 }

@@ -10,6 +10,8 @@ struct LaunchOptions {
     QHostAddress listenAddress = QHostAddress::Any; // every interface, IPv4 and IPv6
     bool headless = false;
     bool requireApproval = false;
+    quint16 webPort = 57433;
+    bool webRemote = true;
 };
 
 // The outcome of reading the arguments: either options to run with, or a

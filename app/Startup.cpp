@@ -13,6 +13,7 @@
 #include "server/AppSettings.h"
 #include "server/LogCategories.h"
 #include "server/MacServerService.h"
+#include "web/WebRemote.h"
 
 #include <QApplication>
 
@@ -32,6 +33,9 @@ void applyLaunchOptions(TendrilApp &tendril, const LaunchOptions &options)
     tendril.server().setListeningPort(options.port);
     tendril.server().setListenAddress(options.listenAddress);
     tendril.settings().setRequireApprovalForRun(options.requireApproval);
+    tendril.settings().setWebRemoteOffForRun(!options.webRemote);
+    tendril.webRemote().setPort(options.webPort);
+    tendril.webRemote().setListenAddress(options.listenAddress);
     tendril.settings().setAutostart(AutostartEntry(kDesktopId, QCoreApplication::applicationFilePath()));
 }
 
@@ -78,7 +82,8 @@ int runWindowed(int &argc, char **argv, const LaunchOptions &options)
                          tendril.activateWindow(token);
                      });
 
-    TrayMenu tray(tendril.server());
+    tendril.followWebRemoteSetting();
+    TrayMenu tray(tendril.server(), &tendril.webRemote());
     QObject::connect(&tray, &TrayMenu::showWindowRequested, &tendril, [&tendril] {
         tendril.activateWindow(QString());
     });
@@ -121,5 +126,6 @@ int runHeadless(int &argc, char **argv, const LaunchOptions &options)
     // No window to show again: a listener that failed is replaced by the
     // server's own retry, which is the only one, so one PIN per restart.
     server.startListening();
+    tendril.followWebRemoteSetting();
     return app.exec();
 }

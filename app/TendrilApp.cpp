@@ -4,8 +4,10 @@
 
 #include "catalogue/MacAppStore.h"
 #include "server/AppSettings.h"
+#include "server/ConnectionGate.h"
 #include "server/MacServerService.h"
 #include "ui/TendrilUi.h"
+#include "web/WebRemote.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -40,8 +42,24 @@ TendrilApp::TendrilApp(QObject *parent)
     , m_settings(std::make_unique<AppSettings>())
     , m_appStore(std::make_unique<MacAppStore>())
     , m_server(std::make_unique<MacServerService>(*m_appStore))
+    , m_webRemote(std::make_unique<WebRemote>())
 {
     m_server->setSettings(m_settings.get());
+    // A web remote's link is a phone's connection: the same gate, the same server.
+    connect(m_webRemote.get(), &WebRemote::newConnection, m_server->approvals(),
+            &ConnectionGate::admit);
+}
+
+void TendrilApp::followWebRemoteSetting()
+{
+    const auto apply = [this] {
+        if (m_settings->webRemote())
+            m_webRemote->start();
+        else
+            m_webRemote->stop();
+    };
+    connect(m_settings.get(), &AppSettings::webRemoteChanged, this, apply);
+    apply();
 }
 
 // The window goes first: its views still hold the server and the store.
@@ -62,6 +80,7 @@ QQuickWindow *TendrilApp::showWindow()
             {QStringLiteral("appStore"), QVariant::fromValue(m_appStore.get())},
             {QStringLiteral("server"), QVariant::fromValue(m_server.get())},
             {QStringLiteral("settings"), QVariant::fromValue(m_settings.get())},
+            {QStringLiteral("webRemote"), QVariant::fromValue(m_webRemote.get())},
         });
         m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Tendril/Ui/MainWindow.qml")));
         const QList<QObject *> roots = m_engine->rootObjects();

@@ -9,6 +9,7 @@ class AppSettings;
 class MacAppStore;
 class MacServerService;
 class QQmlApplicationEngine;
+class WebRemote;
 #include <QQuickWindow>
 
 // The program: the one store, the one server made with it, and the window
@@ -23,6 +24,10 @@ public:
     AppSettings &settings() const { return *m_settings; }
     MacAppStore &appStore() const { return *m_appStore; }
     MacServerService &server() const { return *m_server; }
+    WebRemote &webRemote() const { return *m_webRemote; }
+
+    // Serves the web remote while the setting says so, from now on; once.
+    void followWebRemoteSetting();
 
     // Creates the window on first use; later calls show the same window.
     QQuickWindow *showWindow();
@@ -41,6 +46,7 @@ private:
     std::unique_ptr<AppSettings> m_settings; // first made, last gone: the server refers to it
     std::unique_ptr<MacAppStore> m_appStore;
     std::unique_ptr<MacServerService> m_server;
+    std::unique_ptr<WebRemote> m_webRemote;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QPointer<QQuickWindow> m_window;
 };

@@ -1,18 +1,21 @@
 #include "app/TrayMenu.h"
 
 #include "server/MacServerService.h"
+#include "web/WebRemote.h"
 
 #include <QIcon>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-TrayMenu::TrayMenu(MacServerService &server, QObject *parent)
-    : QObject(parent), m_server(server), m_menu(new QMenu)
+TrayMenu::TrayMenu(MacServerService &server, WebRemote *webRemote, QObject *parent)
+    : QObject(parent), m_server(server), m_webRemote(webRemote), m_menu(new QMenu)
 {
     m_pin = m_menu->addAction(QString());
     m_pin->setEnabled(false);
     m_state = m_menu->addAction(QString());
     m_state->setEnabled(false);
+    m_web = m_menu->addAction(QString());
+    m_web->setEnabled(false);
     m_menu->addSeparator();
     m_show = m_menu->addAction(QStringLiteral("Show Window"));
     m_quit = m_menu->addAction(QStringLiteral("Quit"));
@@ -22,6 +25,8 @@ TrayMenu::TrayMenu(MacServerService &server, QObject *parent)
     connect(&m_server, &MacServerService::pinChanged, this, &TrayMenu::refresh);
     connect(&m_server, &MacServerService::serverStateChanged, this, &TrayMenu::refresh);
     connect(&m_server, &TDNetworkService::isConnectedChanged, this, &TrayMenu::refresh);
+    if (m_webRemote)
+        connect(m_webRemote, &WebRemote::urlsChanged, this, &TrayMenu::refresh);
     refresh();
 }
 
@@ -64,6 +69,9 @@ void TrayMenu::refresh()
     else
         state = QStringLiteral("Waiting for iPhone");
     m_state->setText(state);
+    const QStringList urls = m_webRemote ? m_webRemote->urls() : QStringList();
+    m_web->setVisible(!urls.isEmpty());
+    m_web->setText(urls.isEmpty() ? QString() : QStringLiteral("Web remote: %1").arg(urls.first()));
     if (m_icon)
         m_icon->setToolTip(QStringLiteral("Tendril: %1").arg(state));
 }

@@ -10,6 +10,7 @@ AppSettings::AppSettings(ActionLog log, std::unique_ptr<UserDefaults> defaults, 
     m_requireApproval = readFlag(requireApprovalKey, false);
     m_approvedPhones = readAddresses(approvedPhonesKey);
     m_notificationsEnabled = readFlag(notificationsKey, true);
+    m_webRemote = readFlag(webRemoteKey, true);
 }
 
 AppSettings::~AppSettings() = default;
@@ -106,6 +107,23 @@ void AppSettings::setNotificationsEnabled(bool on)
     m_notificationsEnabled = on;
     m_defaults->setValue(notificationsKey, on);
     emit notificationsEnabledChanged();
+}
+
+void AppSettings::setWebRemote(bool on)
+{
+    if (m_webRemote == on)
+        return;
+    m_webRemote = on;
+    m_defaults->setValue(webRemoteKey, on);
+    emit webRemoteChanged();
+}
+
+void AppSettings::setWebRemoteOffForRun(bool off)
+{
+    if (m_webRemoteOffForRun == off)
+        return;
+    m_webRemoteOffForRun = off;
+    emit webRemoteChanged();
 }
 
 void AppSettings::setOpenAtLogin(bool on)

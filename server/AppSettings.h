@@ -22,10 +22,13 @@ class AppSettings : public QObject {
     Q_PROPERTY(QStringList approvedPhones READ approvedPhones NOTIFY approvedPhonesChanged)
     Q_PROPERTY(bool notificationsEnabled READ notificationsEnabled WRITE setNotificationsEnabled NOTIFY notificationsEnabledChanged)
     Q_PROPERTY(bool openAtLogin READ openAtLogin WRITE setOpenAtLogin NOTIFY openAtLoginChanged)
+    Q_PROPERTY(bool webRemote READ webRemote WRITE setWebRemote NOTIFY webRemoteChanged)
+    Q_PROPERTY(bool webRemoteOffForRun READ webRemoteOffForRun NOTIFY webRemoteChanged)
 public:
     static inline const QString requireApprovalKey = QStringLiteral("requireApproval");
     static inline const QString approvedPhonesKey = QStringLiteral("approvedPhones");
     static inline const QString notificationsKey = QStringLiteral("notifications");
+    static inline const QString webRemoteKey = QStringLiteral("webRemote");
 
     // `defaults` is the standard settings file unless a test hands in another.
     explicit AppSettings(ActionLog log = {}, std::unique_ptr<UserDefaults> defaults = nullptr,
@@ -49,6 +52,12 @@ public:
     bool notificationsEnabled() const { return m_notificationsEnabled; }
     void setNotificationsEnabled(bool on);
 
+    // The web remote: on unless switched off, or off for this run.
+    bool webRemote() const { return m_webRemote && !m_webRemoteOffForRun; }
+    void setWebRemote(bool on);
+    bool webRemoteOffForRun() const { return m_webRemoteOffForRun; }
+    void setWebRemoteOffForRun(bool off);
+
     // The user's autostart entry, read afresh each time: the file may change
     // outside the program. Off until the shell hands in the entry.
     void setAutostart(const AutostartEntry &entry) { m_autostart = entry; }
@@ -62,6 +71,7 @@ signals:
     void phoneForgotten(const QString &address);
     void notificationsEnabledChanged();
     void openAtLoginChanged();
+    void webRemoteChanged();
 
 private:
     bool readFlag(const QString &key, bool fallback) const;
@@ -74,5 +84,7 @@ private:
     bool m_requireApprovalForRun = false;
     QStringList m_approvedPhones;
     bool m_notificationsEnabled = true;
+    bool m_webRemote = true;
+    bool m_webRemoteOffForRun = false;
     std::optional<AutostartEntry> m_autostart;
 };

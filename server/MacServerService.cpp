@@ -212,7 +212,10 @@ void MacServerService::adoptConnection(TDConnection *newConnection)
             m_runningAppsTimer->stop();
     }
     m_log.write(QStringLiteral("[Server] Phone connected from %1").arg(address));
-    m_guard->begin(address);
+    // A web remote is held to protected mode's rules and never told the PIN:
+    // any page on the network can open a link.
+    const bool web = newConnection->isWebSocket();
+    m_guard->begin(address, web);
     setPhoneAddress(address);
     setConnection(newConnection);
     setServerState(ServerState::connected);
@@ -223,7 +226,7 @@ void MacServerService::adoptConnection(TDConnection *newConnection)
                 handleConnectionState(newConnection, state);
             });
     newConnection->start();
-    send(td::MacHello{m_pin, computerName()});
+    send(td::MacHello{web ? QString() : m_pin, computerName()});
 }
 
 void MacServerService::handleConnectionState(TDConnection *from, TDConnection::State state)

@@ -4,12 +4,13 @@
 
 bool PairingGuard::isProtected() const
 {
-    return m_settings && m_settings->requireApproval();
+    return m_strict || (m_settings && m_settings->requireApproval());
 }
 
-void PairingGuard::begin(const QString &address)
+void PairingGuard::begin(const QString &address, bool strict)
 {
     m_address = address;
+    m_strict = strict;
     m_wrongPins = 0;
     m_toldIgnored = false;
     m_closing = false;

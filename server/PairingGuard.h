@@ -9,9 +9,9 @@
 class AppSettings;
 
 // What the current connection may do before it pairs, and the pairing log.
-// In protected mode only iPhoneHello, ping and pong are taken before
-// pairing, and five wrong PINs end the connection. In both modes the
-// throttle decides whether a PIN is compared at all.
+// In protected mode, and always for a web remote, only iPhoneHello, ping and
+// pong are taken before pairing, and five wrong PINs end the connection. In
+// every case the throttle decides whether a PIN is compared at all.
 class PairingGuard {
 public:
     static constexpr int maximumWrongPins = 5;
@@ -23,7 +23,8 @@ public:
     void setSettings(const AppSettings *settings) { m_settings = settings; }
 
     // A new connection from `address`: its count and notices start afresh.
-    void begin(const QString &address);
+    // `strict` applies protected mode's rules to it whatever the mode.
+    void begin(const QString &address, bool strict = false);
     // Whether a message of `kind` is handled, given the pairing state.
     bool admits(TDMessageKind kind, bool paired);
     // Whether the PIN just received is compared; one that is not is
@@ -40,6 +41,7 @@ private:
     ActionLog m_log;
     const AppSettings *m_settings = nullptr;
     QString m_address;
+    bool m_strict = false;
     int m_wrongPins = 0;
     bool m_toldIgnored = false;
     bool m_closing = false; // out of tries: nothing more is taken from it

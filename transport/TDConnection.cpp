@@ -1,5 +1,7 @@
 #include "transport/TDConnection.h"
 
+#include "transport/WebSocketFrames.h"
+
 #include <QList>
 #include <QMetaObject>
 #include <QPointer>
@@ -8,7 +10,10 @@
 #include <algorithm>
 
 struct TDConnection::Private {
+    // The byte stream: the TCP socket, or the WebSocket seen as frames.
+    QIODevice *device = nullptr;
     QTcpSocket *socket = nullptr;
+    WebSocketFrames *web = nullptr;
     bool outgoing = false;
     QString host;
     quint16 port = 0;
@@ -40,24 +45,41 @@ TDConnection::TDConnection(QTcpSocket *socket, QObject *parent)
     , d(std::make_unique<Private>())
 {
     d->socket = socket;
-    socket->setParent(this);
     socket->setReadBufferSize(readBufferBytes);
-    connect(socket, &QTcpSocket::bytesWritten, this, &TDConnection::bytesWritten);
-    // Qt reports the peer's close as an error; here it is the end of the stream.
-    connect(socket, &QTcpSocket::readyRead, this, [this] { deliverReceivedNow(); });
-    connect(socket, &QTcpSocket::readChannelFinished, this, [this] { peerClosed(); });
+    watchDevice(socket);
     connect(socket, &QTcpSocket::disconnected, this, [this] { peerClosed(); });
     connect(socket, &QTcpSocket::disconnected, this, &TDConnection::disconnected);
     connect(socket, &QTcpSocket::connected, this, [this] {
         if (d->state == State::preparing)
             becomeReady();
     });
+    // Qt reports the peer's close as an error; here it is the end of the stream.
     connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError code) {
         if (code == QAbstractSocket::RemoteHostClosedError)
             peerClosed();
         else
             fail(d->socket->errorString());
     });
+}
+
+TDConnection::TDConnection(WebSocketFrames *webSocket, QObject *parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>())
+{
+    d->web = webSocket;
+    webSocket->setReadAheadLimit(readBufferBytes);
+    watchDevice(webSocket);
+    connect(webSocket, &WebSocketFrames::disconnected, this, [this] { peerClosed(); });
+    connect(webSocket, &WebSocketFrames::disconnected, this, &TDConnection::disconnected);
+}
+
+void TDConnection::watchDevice(QIODevice *device)
+{
+    d->device = device;
+    device->setParent(this);
+    connect(device, &QIODevice::bytesWritten, this, &TDConnection::bytesWritten);
+    connect(device, &QIODevice::readyRead, this, [this] { deliverReceivedNow(); });
+    connect(device, &QIODevice::readChannelFinished, this, [this] { peerClosed(); });
 }
 
 TDConnection::TDConnection(const QString &host, quint16 port, QObject *parent)
@@ -70,9 +92,22 @@ TDConnection::TDConnection(const QString &host, quint16 port, QObject *parent)
 
 TDConnection::~TDConnection()
 {
-    QObject::disconnect(d->socket, nullptr, this, nullptr);
-    d->socket->abort();
-    delete d->socket;
+    QObject::disconnect(d->device, nullptr, this, nullptr);
+    abortDevice();
+    delete d->device;
+}
+
+bool TDConnection::isWebSocket() const
+{
+    return d->web != nullptr;
+}
+
+void TDConnection::abortDevice()
+{
+    if (d->web)
+        d->web->abort();
+    else
+        d->socket->abort();
 }
 
 TDConnection::State TDConnection::state() const
@@ -91,7 +126,7 @@ void TDConnection::start()
     }
     // An accepted socket is already connected; one the peer has closed in the
     // meantime still delivers what it sent, then the end of the stream.
-    if (d->socket->state() != QAbstractSocket::ConnectedState)
+    if (d->web ? !d->web->isConnected() : d->socket->state() != QAbstractSocket::ConnectedState)
         d->peerClosed = true;
     becomeReady();
 }
@@ -107,19 +142,22 @@ void TDConnection::cancel()
 
 QHostAddress TDConnection::peerAddress() const
 {
-    return d->socket->peerAddress();
+    return d->web ? d->web->peerAddress() : d->socket->peerAddress();
 }
 
 void TDConnection::setReadAheadLimit(qint64 bytes)
 {
-    d->socket->setReadBufferSize(bytes);
+    if (d->web)
+        d->web->setReadAheadLimit(bytes);
+    else
+        d->socket->setReadBufferSize(bytes);
 }
 
 void TDConnection::send(const QByteArray &bytes)
 {
     switch (d->state) {
     case State::ready:
-        d->socket->write(bytes);
+        d->device->write(bytes);
         break;
     case State::setup:
     case State::preparing:
@@ -133,7 +171,7 @@ void TDConnection::send(const QByteArray &bytes)
 
 qint64 TDConnection::bytesToWrite() const
 {
-    qint64 queued = d->socket->bytesToWrite();
+    qint64 queued = d->device->bytesToWrite();
     for (const QByteArray &bytes : d->queuedSends)
         queued += bytes.size();
     return queued;
@@ -141,7 +179,7 @@ qint64 TDConnection::bytesToWrite() const
 
 qint64 TDConnection::bytesAvailable() const
 {
-    return d->socket->bytesAvailable();
+    return d->device->bytesAvailable();
 }
 
 void TDConnection::receive(int minimumIncompleteLength, int maximumLength, ReceiveCompletion completion)
@@ -164,10 +202,11 @@ void TDConnection::setState(State state, const QString &error)
 void TDConnection::becomeReady()
 {
     // Small request/answer messages: do not hold a frame back for Nagle.
-    d->socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (d->socket)
+        d->socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     setState(State::ready);
     for (const QByteArray &bytes : std::exchange(d->queuedSends, {}))
-        d->socket->write(bytes);
+        d->device->write(bytes);
     deliverReceive();
 }
 
@@ -189,8 +228,8 @@ void TDConnection::fail(const QString &error)
 void TDConnection::end()
 {
     d->queuedSends.clear();
-    QObject::disconnect(d->socket, nullptr, this, nullptr);
-    d->socket->abort();
+    QObject::disconnect(d->device, nullptr, this, nullptr);
+    abortDevice();
     deliverReceive();
 }
 
@@ -204,14 +243,14 @@ std::optional<TDConnection::Completion> TDConnection::takeCompletion()
     } else if (d->state != State::ready) {
         return std::nullopt;
     } else {
-        const qint64 available = d->socket->bytesAvailable();
+        const qint64 available = d->device->bytesAvailable();
         if (available < d->minimumLength && !(d->peerClosed && available > 0)) {
             if (!d->peerClosed)
                 return std::nullopt;
         } else {
-            completion.content = d->socket->read(d->maximumLength);
+            completion.content = d->device->read(d->maximumLength);
         }
-        completion.isComplete = d->peerClosed && d->socket->bytesAvailable() == 0;
+        completion.isComplete = d->peerClosed && d->device->bytesAvailable() == 0;
     }
     return completion;
 }

@@ -9,7 +9,9 @@
 #include <memory>
 #include <optional>
 
+class QIODevice;
 class QTcpSocket;
+class WebSocketFrames;
 
 // One TCP connection in the style the server and transport expect of the
 // platform: created unstarted, started later, state reports delivered as
@@ -26,6 +28,8 @@ public:
 
     // Adopts an already connected socket (from a listener). Not started.
     explicit TDConnection(QTcpSocket *socket, QObject *parent = nullptr);
+    // Adopts an open WebSocket (a web remote): one text message a frame. Not started.
+    explicit TDConnection(WebSocketFrames *webSocket, QObject *parent = nullptr);
     // An outgoing connection to host:port. Not started.
     TDConnection(const QString &host, quint16 port, QObject *parent = nullptr);
     // Closes the socket; no report is emitted and a pending receive is dropped.
@@ -37,6 +41,8 @@ public:
     // with an error.
     void cancel();
 
+    // A web remote's link rather than the phone app's.
+    bool isWebSocket() const;
     // Where the connection comes from (or goes to).
     QHostAddress peerAddress() const;
     // At most `bytes` received are read ahead and kept until asked for
@@ -74,6 +80,8 @@ signals:
     void bytesWritten();
 
 private:
+    void watchDevice(QIODevice *device);
+    void abortDevice();
     void setState(State state, const QString &error = {});
     void becomeReady();
     void peerClosed();

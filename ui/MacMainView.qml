@@ -11,6 +11,7 @@ Item {
     required property var appStore
     required property var server
     property var settings: null
+    property var webRemote: null
     readonly property var approvals: server ? server.approvals : null
 
     property int selectedTab: MacTabs.apps
@@ -109,6 +110,7 @@ Item {
         id: settingsPage
         MacSettingsView {
             settings: mainView.settings
+            webRemote: mainView.webRemote
         }
     }
 

@@ -11,6 +11,7 @@ Item {
 
     // AppSettings; the page shows nothing to change without it.
     property var settings: null
+    property var webRemote: null
     readonly property var approved: settings ? settings.approvedPhones : []
 
     ColumnLayout {
@@ -65,6 +66,17 @@ Item {
                 onToggled: (on) => page.settings.notificationsEnabled = on
             }
             SettingsToggleRow {
+                objectName: "webRemoteRow"
+                width: parent.width
+                title: "Web remote"
+                detail: page.settings && page.settings.webRemoteOffForRun
+                    ? "Off for this run (--no-web-remote)"
+                    : "Any phone's browser on this network can pair with the PIN"
+                checked: page.settings ? page.settings.webRemote : false
+                enabled: !(page.settings && page.settings.webRemoteOffForRun)
+                onToggled: (on) => page.settings.webRemote = on
+            }
+            SettingsToggleRow {
                 objectName: "openAtLoginRow"
                 width: parent.width
                 title: "Open at login"
@@ -72,6 +84,13 @@ Item {
                 checked: page.settings ? page.settings.openAtLogin : false
                 onToggled: (on) => page.settings.openAtLogin = on
             }
+        }
+
+        WebRemoteCard {
+            Layout.fillWidth: true
+            Layout.topMargin: 24
+            webRemote: page.webRemote
+            settings: page.settings
         }
 
         Text {

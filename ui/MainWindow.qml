@@ -10,6 +10,8 @@ Window {
     required property var server
     // AppSettings; the shell hands it in.
     property var settings: null
+    // WebRemote; the shell hands it in.
+    property var webRemote: null
 
     title: "Tendril"
     width: 640
@@ -23,5 +25,6 @@ Window {
         appStore: window.appStore
         server: window.server
         settings: window.settings
+        webRemote: window.webRemote
     }
 }

@@ -1,6 +1,7 @@
 #include "ui/TendrilUi.h"
 
 #include "ui/AppIconProvider.h"
+#include "ui/QrCodeProvider.h"
 
 #include <QQmlEngine>
 
@@ -8,4 +9,5 @@ void installTendrilUi(QQmlEngine &engine)
 {
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     engine.addImageProvider(QLatin1String(AppIconProvider::providerId), new AppIconProvider);
+    engine.addImageProvider(QLatin1String(QrCodeProvider::providerId), new QrCodeProvider);
 }
