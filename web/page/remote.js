@@ -12,6 +12,8 @@ const state = {
   pinSent: '',           // the PIN of the last iPhoneHello
   retryMs: 500,          // the next reconnection's delay, doubled up to the cap
   retryTimer: 0,
+  openedAt: 0,
+  shortLinks: 0,         // links in a row that ended soon after they opened
   apps: [],
   running: new Set(),
   frontmost: null,
@@ -42,12 +44,26 @@ function send(kind, payload = {}) {
 
 // --- Connection ---------------------------------------------------------
 
+// The desktop serves one phone at a time: a newer link replaces the older.
+// Two pages that both reconnected at once would take the link from each
+// other for ever, so links that keep ending soon stop the retries (the
+// Reconnect button starts again), and a hidden page waits until it is shown.
+const SHORT_LINK_MS = 15000;
+const MAX_SHORT_LINKS = 6;
+
 function connect() {
   clearTimeout(state.retryTimer);
+  state.retryTimer = 0;
+  $('reconnect').hidden = true;
+  if (document.hidden) {
+    setStatus('Offline', 'offline');
+    return; // connects when shown
+  }
   setStatus('Connecting…', 'connecting');
   const socket = new WebSocket(`ws://${location.host}/link`);
   state.socket = socket;
   let greeted = false;
+  socket.onopen = () => { state.openedAt = Date.now(); };
   socket.onmessage = (event) => {
     greeted = true;
     let message;
@@ -64,12 +80,37 @@ function connect() {
       return;
     state.socket = null;
     state.paired = false;
-    const refused = event.code === 1008 && !greeted;
-    const delay = state.retryMs;
+    if (state.openedAt && Date.now() - state.openedAt > SHORT_LINK_MS) {
+      state.retryMs = 500;
+      state.shortLinks = 0;
+    } else {
+      ++state.shortLinks;
+    }
+    state.openedAt = 0;
+    if (event.code === 1008 && !greeted) {
+      setStatus('Refused by the desktop', 'offline');
+    } else if (state.shortLinks >= MAX_SHORT_LINKS) {
+      setStatus('Disconnected: another phone may be using the desktop', 'offline');
+      $('reconnect').hidden = false;
+      return;
+    } else {
+      setStatus(`Offline, retrying in ${Math.ceil(state.retryMs / 1000)} s`, 'offline');
+    }
+    state.retryTimer = setTimeout(connect, state.retryMs);
     state.retryMs = Math.min(state.retryMs * 2, 10000);
-    setStatus(refused ? 'Refused by the desktop' : `Offline, retrying in ${Math.ceil(delay / 1000)} s`, 'offline');
-    state.retryTimer = setTimeout(connect, delay);
   };
+}
+
+function setupConnection() {
+  $('reconnect').addEventListener('click', () => {
+    state.shortLinks = 0;
+    state.retryMs = 500;
+    connect();
+  });
+  document.addEventListener('visibilitychange', () => {
+    if (!document.hidden && !state.socket && !state.retryTimer && $('reconnect').hidden)
+      connect();
+  });
 }
 
 function receive(message) {
@@ -77,7 +118,6 @@ function receive(message) {
   const body = message[kind] && typeof message[kind] === 'object' ? message[kind] : {};
   switch (kind) {
   case 'macHello':
-    state.retryMs = 500;
     $('desktop-name').textContent = body.macName || 'the desktop';
     setStatus(`Connected to ${body.macName || 'the desktop'}`, 'connected');
     if (storedPin.get())
@@ -381,6 +421,7 @@ function setupClipboard() {
   });
 }
 
+setupConnection();
 setupPairing();
 setupMenu();
 setupActions();
