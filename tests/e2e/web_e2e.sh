@@ -21,13 +21,13 @@ export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" GDK_BACKEND=x11 NO_AT_BRIDG
 unset XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME WAYLAND_DISPLAY
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 # Two bundles with icons: a GTK window that closes when asked, and one more.
-bundle() { # DIR ID NAME PROGRAM-TEXT
+bundle() { # DIR ID NAME PROGRAM-TEXT [ICON]
     mkdir -p "$1/Contents/MacOS" "$1/Contents/Resources"
     echo "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>$2</string>
 <key>CFBundleName</key><string>$3</string><key>CFBundleExecutable</key><string>run</string>
 <key>CFBundleIconFile</key><string>icon.png</string></dict></plist>" > "$1/Contents/Info.plist"
     printf '%s\n' "$4" > "$1/Contents/MacOS/run" && chmod +x "$1/Contents/MacOS/run"
-    cp /usr/share/icons/hicolor/48x48/apps/chromium.png "$1/Contents/Resources/icon.png"
+    cp "${5:-/usr/share/icons/hicolor/48x48/apps/chromium.png}" "$1/Contents/Resources/icon.png"
 }
 apps="$HOME/Applications"
 bundle "$apps/Window.app" com.example.window Window "#!/usr/bin/python3
@@ -35,11 +35,19 @@ import runpy, sys
 sys.argv[1:] = ['com.example.window', '$work/window.log']
 runpy.run_path('$here/window_app.py', run_name='__main__')"
 bundle "$apps/Sleeper.app" com.example.sleeper Sleeper $'#!/bin/sh\nexec sleep 600'
+names=(Window Sleeper)
+if [[ -n "$shot" ]]; then # a fuller grid for the picture
+    for icon in /usr/share/icons/hicolor/48x48/apps/*.png; do
+        name=$(basename "$icon" .png) && names+=("${name^}")
+        bundle "$apps/${name^}.app" "com.example.$name" "${name^}" $'#!/bin/sh\nexec sleep 600' "$icon"
+    done
+fi
+selections=
+for i in "${!names[@]}"; do
+    selections+="${selections:+,}{\\\"bundleID\\\":\\\"com.example.${names[i],,}\\\",\\\"displayName\\\":\\\"${names[i]}\\\",\\\"gridIndex\\\":$i}"
+done
 mkdir -p "$HOME/.config/Tendril"
-printf '[General]\ntendril.selections.v3="@ByteArray([%s,%s])"\n' \
-    '{\"bundleID\":\"com.example.window\",\"displayName\":\"Window\",\"gridIndex\":0}' \
-    '{\"bundleID\":\"com.example.sleeper\",\"displayName\":\"Sleeper\",\"gridIndex\":1}' \
-    > "$HOME/.config/Tendril/Tendril.conf"
+printf '[General]\ntendril.selections.v3="@ByteArray([%s])"\n' "$selections" > "$HOME/.config/Tendril/Tendril.conf"
 
 /usr/bin/python3 "$here/../services/fake_desktop.py" "$work/services.log" login1 screensaver &
 pids+=($!)
