@@ -101,7 +101,10 @@ async function clipboardImage(label, target) {
       const onMessage = (event) => {
         if (event.data.startsWith('{"clipboardImagePayload"'))
           arrived = performance.now();
+        else if (event.data.startsWith('{"clipboardPayload"'))
+          resolve({ width: 0 }); // text came: no image on the clipboard
       };
+      setTimeout(() => resolve({ width: -1 }), 10000);
       socket.addEventListener('message', onMessage);
       const start = performance.now();
       image.onload = async () => {
@@ -112,7 +115,8 @@ async function clipboardImage(label, target) {
       document.getElementById('get-clipboard').click();
     }));
     if (taken.width !== 3840)
-      throw new Error(`the clipboard image is ${taken.width} pixels wide`);
+      throw new Error(taken.width > 0 ? `the clipboard image is ${taken.width} pixels wide`
+        : taken.width === 0 ? 'the desktop answered with text' : 'no answer in 10 s');
     if (run === 0)
       continue; // a first round for the caches
     arrivals.push(taken.arrived);
