@@ -80,7 +80,8 @@ const steps = [
   }],
   ['a tap launches Window; its running and frontmost marks light', async () => {
     await tile('Window').tap();
-    await until('Window running', () => running('Window') && fileText('window.log').includes('shown'));
+    // A GTK program takes its time to start on a busy machine.
+    await until('Window running', () => running('Window') && fileText('window.log').includes('shown'), 15000);
     await until('marks lit', async () => (await marks('Window')) === 'true true');
     if (screenshot)
       await page.screenshot({ path: screenshot });
