@@ -34,3 +34,17 @@ for list in "${lists[@]}"; do
         *) install "$list" ;;
     esac
 done
+
+# The web remote's browser tests drive the system's Chromium with the pinned
+# playwright-core (no browser is downloaded).
+if [[ "${1:-}" == test ]]; then
+    # Debian's npm only where no npm came with Node (a Node from elsewhere
+    # brings its own, which Debian's package would remove).
+    command -v npm >/dev/null || install <(echo npm)
+    web="$here/../tests/web"
+    pinned=$(sed -n 's/.*"playwright-core": "\(.*\)".*/\1/p' "$web/package.json")
+    if ! grep -qs "\"version\": \"$pinned\"" "$web/node_modules/playwright-core/package.json"; then
+        echo "Installing the web tests' npm packages"
+        (cd "$web" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --silent)
+    fi
+fi
