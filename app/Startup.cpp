@@ -82,7 +82,6 @@ int runWindowed(int &argc, char **argv, const LaunchOptions &options)
                          tendril.activateWindow(token);
                      });
 
-    tendril.followWebRemoteSetting();
     TrayMenu tray(tendril.server(), &tendril.webRemote());
     QObject::connect(&tray, &TrayMenu::showWindowRequested, &tendril, [&tendril] {
         tendril.activateWindow(QString());

@@ -13,6 +13,7 @@
 #include <QPalette>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
+#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 // The window's QML module is linked in statically.
@@ -52,6 +53,8 @@ TendrilApp::TendrilApp(QObject *parent)
 
 void TendrilApp::followWebRemoteSetting()
 {
+    if (std::exchange(m_followingWebRemote, true))
+        return;
     const auto apply = [this] {
         if (m_settings->webRemote())
             m_webRemote->start();
@@ -113,5 +116,6 @@ void TendrilApp::onAppear()
 {
     if (m_server->serverState() == ServerState::stopped)
         m_server->startListening();
+    QTimer::singleShot(0, this, &TendrilApp::followWebRemoteSetting);
     emit windowAppeared();
 }

@@ -26,7 +26,9 @@ public:
     MacServerService &server() const { return *m_server; }
     WebRemote &webRemote() const { return *m_webRemote; }
 
-    // Serves the web remote while the setting says so, from now on; once.
+    // Serves the web remote while the setting says so, from now on. The
+    // window does so once it has appeared: the web server's start loads the
+    // TLS libraries, which the first frame need not wait for.
     void followWebRemoteSetting();
 
     // Creates the window on first use; later calls show the same window.
@@ -47,6 +49,7 @@ private:
     std::unique_ptr<MacAppStore> m_appStore;
     std::unique_ptr<MacServerService> m_server;
     std::unique_ptr<WebRemote> m_webRemote;
+    bool m_followingWebRemote = false;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QPointer<QQuickWindow> m_window;
 };
