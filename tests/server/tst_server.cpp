@@ -321,6 +321,35 @@ private slots:
         QCOMPARE(phone->take().get<td::MacHello>()->pin, QStringLiteral("1003"));
     }
 
+    // A listener that stops accepting is replaced once, by the server's
+    // own retry or, when the window is shown before it (the windowed
+    // program's on-appear start), by that start alone: one new listener,
+    // one PIN drawn.
+    void oneRestartPerListenerFailure_data()
+    {
+        QTest::addColumn<bool>("windowShown");
+        QTest::newRow("headless: the server's retry") << false;
+        QTest::newRow("windowed: shown while stopped") << true;
+    }
+    void oneRestartPerListenerFailure()
+    {
+        QFETCH(bool, windowShown);
+        int draws = 0;
+        server->setRandomWordSource([&draws] { return wordFor(1000 + draws++); });
+        server->startListening();
+        TRY_COMPARE(server->serverState(), ServerState::advertising);
+        server->listener()->stateChanged(TcpListener::State::failed, QStringLiteral("EMFILE"));
+        TRY_COMPARE(server->serverState(), ServerState::stopped);
+        QCOMPARE(draws, 1);
+        if (windowShown)
+            server->startListening();
+        TRY_COMPARE_WITHIN(server->serverState(), ServerState::advertising, 5000);
+        QTest::qWait(scaledMs(MacServerService::listenerRetryMs + 500)); // time for a second restart to show
+        QCOMPARE(draws, 2);
+        QCOMPARE(server->pin(), QStringLiteral("1001"));
+        QCOMPARE(server->serverState(), ServerState::advertising);
+    }
+
     // The throttle on a clock the test turns. Steps: "aN" N wrong PINs from
     // address a, "a=" the right PIN from a, "+ms" time passes. Each PIN
     // gives a letter: c compared, w not compared as its address waits, b
