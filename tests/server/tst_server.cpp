@@ -33,6 +33,7 @@ public:
         ::dup2(m_ends[1], STDOUT_FILENO);
         struct stat status {};
         ::fstat(STDOUT_FILENO, &status);
+        m_journal = qgetenv("JOURNAL_STREAM");
         qputenv("JOURNAL_STREAM", QByteArray::number(quint64(status.st_dev)) + ':'
                                       + QByteArray::number(quint64(status.st_ino)));
         m_previous = qInstallMessageHandler(nullptr);
@@ -41,7 +42,7 @@ public:
     ~JournalCapture()
     {
         qInstallMessageHandler(m_previous);
-        qunsetenv("JOURNAL_STREAM");
+        m_journal.isNull() ? qunsetenv("JOURNAL_STREAM") : qputenv("JOURNAL_STREAM", m_journal);
         ::dup2(m_saved, STDOUT_FILENO);
         for (int fd : {m_saved, m_ends[0], m_ends[1]})
             ::close(fd);
@@ -63,6 +64,7 @@ private:
     int m_ends[2] = {-1, -1};
     int m_saved = -1;
     QtMessageHandler m_previous = nullptr;
+    QByteArray m_journal;
     QStringList m_writes;
 };
 
