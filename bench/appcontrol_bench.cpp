@@ -1,6 +1,7 @@
 // Running-app monitoring cost. 1: the gathering of one poll tick (running
 // list, front, own identifier) with this machine's processes plus 500
-// sleeping ones of the user; median over many ticks, target < 5 ms.
+// sleeping ones of the user and 20 running bundles; median over many ticks,
+// target < 5 ms.
 // 2: the server's CPU (real platform) while a phone is paired and nothing happens for
 // 60 s (running-app updates every 1.5 s, pings), target < 0.5 % of a core.
 #include "FreePort.h"
@@ -9,7 +10,9 @@
 #include "platform/freedesktop/DesktopEntryIndex.h"
 #include "server/MacServerService.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -28,6 +31,7 @@
 namespace {
 
 constexpr int kExtraProcesses = 500;
+constexpr int kBundles = 20;
 constexpr int kTicks = 60;
 constexpr int kIdleSeconds = 60;
 
@@ -38,9 +42,40 @@ double threadCpuMs()
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
+// `count` bundles in `root`, each running its own copy of sleep(1).
+std::vector<pid_t> startBundles(const QString &root, int count)
+{
+    std::vector<pid_t> pids;
+    for (int i = 0; i < count; ++i) {
+        const QString bundle = QStringLiteral("%1/Sleeper%2.app/Contents").arg(root).arg(i);
+        QDir().mkpath(bundle + QStringLiteral("/MacOS"));
+        QFile plist(bundle + QStringLiteral("/Info.plist"));
+        if (!plist.open(QIODevice::WriteOnly))
+            continue;
+        plist.write(QStringLiteral("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
+                                   "<key>CFBundleIdentifier</key><string>org.example.sleeper%1</string>"
+                                   "<key>CFBundleName</key><string>Sleeper %1</string>"
+                                   "<key>CFBundleExecutable</key><string>sleeper</string></dict></plist>")
+                        .arg(i).toUtf8());
+        plist.close();
+        const QByteArray program = QFile::encodeName(bundle + QStringLiteral("/MacOS/sleeper"));
+        if (!QFile::copy(QStringLiteral("/bin/sleep"), QString::fromLocal8Bit(program)))
+            continue;
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl(program.constData(), "sleeper", "600", static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        if (pid > 0)
+            pids.push_back(pid);
+    }
+    return pids;
+}
+
 double tickMedianMs()
 {
-    std::vector<pid_t> sleepers;
+    QTemporaryDir bundles;
+    std::vector<pid_t> sleepers = startBundles(bundles.path(), kBundles);
     for (int i = 0; i < kExtraProcesses; ++i) {
         const pid_t pid = ::fork();
         if (pid == 0) {
@@ -55,12 +90,16 @@ double tickMedianMs()
     LinuxApplicationServices services;
     DesktopEntryCache::shared().load(); // the entries, read once, as the catalogue's scan does
     std::vector<double> times, cpuTimes;
-    qsizetype processes = 0;
+    qsizetype processes = 0, bundleApps = 0;
     for (int i = 0; i < kTicks; ++i) {
         QElapsedTimer clock;
         clock.start();
         const double cpuBefore = threadCpuMs();
-        processes = services.runningApplications().size();
+        const QList<RunningApplication> running = services.runningApplications();
+        processes = running.size();
+        bundleApps = std::count_if(running.cbegin(), running.cend(), [](const RunningApplication &app) {
+            return app.bundlePath.endsWith(QStringLiteral(".app"));
+        });
         services.frontmostApplication();
         services.ownBundleIdentifier();
         cpuTimes.push_back(threadCpuMs() - cpuBefore);
@@ -73,9 +112,9 @@ double tickMedianMs()
         ::waitpid(pid, nullptr, 0);
     std::sort(times.begin(), times.end());
     std::sort(cpuTimes.begin(), cpuTimes.end());
-    std::printf("poll tick: %zu processes listed in /proc (%zu extra sleeping), %lld applications; "
-                "median %.2f ms (p90 %.2f ms) wall, %.2f ms CPU\n",
-                size_t(listed), sleepers.size(), qlonglong(processes),
+    std::printf("poll tick: %zu processes listed in /proc (%zu extra sleeping), %lld applications "
+                "(%lld bundles); median %.2f ms (p90 %.2f ms) wall, %.2f ms CPU\n",
+                size_t(listed), sleepers.size(), qlonglong(processes), qlonglong(bundleApps),
                 times[times.size() / 2], times[times.size() * 9 / 10], cpuTimes[cpuTimes.size() / 2]);
     return times[times.size() / 2];
 }

@@ -184,7 +184,7 @@ Guessing guessFor(ServerThread &running, double seconds)
 {
     int compared = 0;
     running.onThread([&] {
-        running.server().setLog(ActionLog([&compared](const QString &line) {
+        running.server().setLog(ActionLog([&compared](QtMsgType, const QString &line) {
             compared += line.startsWith(QStringLiteral("[Server] Wrong PIN from"));
         }));
     });
@@ -201,7 +201,7 @@ Guessing guessFor(ServerThread &running, double seconds)
     ::close(fd);
     running.onThread([&] {
         guessing.compared = compared;
-        running.server().setLog(ActionLog([](const QString &) {}));
+        running.server().setLog(ActionLog([](QtMsgType, const QString &) {}));
     });
     return guessing;
 }
@@ -301,7 +301,7 @@ int main(int argc, char *argv[])
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     ::close(fd);
 
-    running.onThread([&] { running.server().setLog(ActionLog([](const QString &) {})); });
+    running.onThread([&] { running.server().setLog(ActionLog([](QtMsgType, const QString &) {})); });
     const Burst connects = connectionBurst(port, 500);
     const Guessing guessing = guessFor(running, 10);
 

@@ -83,7 +83,7 @@ QList<InstalledApp> scan(const QStringList &roots)
             const QString path = root + QLatin1Char('/') + entry;
             const std::optional<Bundle> bundle = openBundle(path);
             // Launches look identifiers up there instead of reading bundles again.
-            BundleIndex::shared().remember(path, bundle ? bundle->bundleIdentifier : std::nullopt);
+            BundleIndex::shared().remember(path, bundle);
             if (!bundle || !bundle->bundleIdentifier)
                 continue;
             const QString &identifier = *bundle->bundleIdentifier;

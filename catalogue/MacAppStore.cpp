@@ -10,7 +10,6 @@
 #include <QtConcurrent/QtConcurrent>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -219,12 +218,9 @@ void MacAppStore::loadSelections()
         // Only a hand-edited or hostile file holds more than the grid can.
         std::stable_sort(selections->begin(), selections->end(),
                          [](const AppSelection &a, const AppSelection &b) { return a.gridIndex < b.gridIndex; });
-        const QByteArray line = QStringLiteral("[Selections] %1 stored, the first %2 by gridIndex loaded\n")
-                                    .arg(selections->size())
-                                    .arg(maxSelectedApps)
-                                    .toUtf8();
-        std::fputs(line.constData(), stdout);
-        std::fflush(stdout);
+        qCWarning(lcCatalogue).noquote() << QStringLiteral("[Selections] %1 stored, the first %2 by gridIndex loaded")
+                                                .arg(selections->size())
+                                                .arg(maxSelectedApps);
         selections->resize(maxSelectedApps);
     }
 

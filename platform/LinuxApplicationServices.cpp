@@ -110,17 +110,15 @@ std::optional<RunningApplication> bundleApplicationOf(const ProcessRecord &proce
         const std::optional<QString> bundlePath = bundleOfProgram(program);
         if (!bundlePath)
             continue;
-        const std::optional<Bundle> bundle = openBundle(*bundlePath);
+        // Every poll looks at every running bundle: through the index, which
+        // reads an Info.plist only when it changed.
+        const std::optional<BundleIndex::Facts> bundle = BundleIndex::shared().factsAt(*bundlePath);
         if (!bundle)
             continue;
         RunningApplication app;
         app.processIdentifier = process.pid;
-        app.bundleIdentifier = bundle->bundleIdentifier;
-        app.localizedName = stringValue(bundle->infoDictionary, QStringLiteral("CFBundleDisplayName"));
-        if (!app.localizedName)
-            app.localizedName = stringValue(bundle->infoDictionary, QStringLiteral("CFBundleName"));
-        if (!app.localizedName)
-            app.localizedName = QFileInfo(*bundlePath).completeBaseName();
+        app.bundleIdentifier = bundle->identifier;
+        app.localizedName = bundle->name ? bundle->name : QFileInfo(*bundlePath).completeBaseName();
         app.bundlePath = *bundlePath;
         return app;
     }

@@ -5,12 +5,6 @@
 #include <QRegularExpression>
 
 namespace {
-// The program's log output puts each message on one line of standard output.
-void writeToLog(const QString &line)
-{
-    qCWarning(lcActions).noquote() << line;
-}
-
 // A tool's error text may span several lines; a failure is still one line,
 // its parts joined by single spaces.
 QString oneLine(const QString &line)
@@ -24,11 +18,19 @@ QString oneLine(const QString &line)
 
 } // namespace
 
-ActionLog::ActionLog() : m_sink(writeToLog) {}
+ActionLog::ActionLog() : m_category(lcActions) {}
+
+ActionLog::ActionLog(Category category) : m_category(category) {}
 
 ActionLog::ActionLog(Sink sink) : m_sink(std::move(sink)) {}
 
-void ActionLog::write(const QString &line) const
+void ActionLog::log(QtMsgType level, const QString &line) const
 {
-    m_sink(oneLine(line));
+    const QString text = oneLine(line);
+    if (m_sink)
+        m_sink(level, text);
+    else if (level == QtInfoMsg)
+        qCInfo(m_category).noquote() << text;
+    else
+        qCWarning(m_category).noquote() << text;
 }

@@ -74,7 +74,7 @@ void ConnectionGate::hold(TDConnection *connection, const QString &address)
     });
     QTimer::singleShot(m_answerTimeoutMs, connection, [this, connection] { expire(connection); });
     m_held.push_back({address, connection});
-    m_log.write(QStringLiteral("[Server] Phone at %1 is waiting for approval").arg(address));
+    m_log.info(QStringLiteral("[Server] Phone at %1 is waiting for approval").arg(address));
     if (m_notifications)
         m_notifications->show(address, QStringLiteral("Allow phone at %1?").arg(address),
                               QStringLiteral("A phone wants to control this computer. "
@@ -112,7 +112,7 @@ void ConnectionGate::allow(const QString &address)
     TDConnection *connection = release(address);
     if (!connection)
         return;
-    m_log.write(QStringLiteral("[Server] Phone at %1 allowed").arg(address));
+    m_log.info(QStringLiteral("[Server] Phone at %1 allowed").arg(address));
     if (m_settings)
         m_settings->approve(address);
     connection->setReadAheadLimit(TDConnection::readBufferBytes);

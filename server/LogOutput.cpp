@@ -1,7 +1,10 @@
 #include "server/LogOutput.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 
+#include <cerrno>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,17 +41,53 @@ int syslogPriority(QtMsgType type)
     return 6;
 }
 
+bool isOurs(const char *category)
+{
+    return qstrncmp(category, "tendril.", 8) == 0;
+}
+
+// The tag of a category's lines that bring none of their own: the name
+// after "tendril.", capitalised.
+QString tagOf(const char *category)
+{
+    if (qstrcmp(category, "tendril.windowcontrol") == 0)
+        return QStringLiteral("WindowControl");
+    QString word = QString::fromLatin1(category + 8);
+    if (!word.isEmpty())
+        word[0] = word[0].toUpper();
+    return word;
+}
+
+// "[AppleScript] …", "[Launch] …": the part's own tag is kept.
+bool hasTag(const QString &text)
+{
+    static const QRegularExpression tag(QStringLiteral("^\\[[A-Za-z][A-Za-z ]*\\] "));
+    return tag.match(text).hasMatch();
+}
+
+// The whole line in one write(2): neither another thread of this program
+// nor another writer on the same pipe (a program launched from here, say)
+// can land inside it. A short write (a full pipe, a signal) goes on from
+// where it stopped.
+void writeLine(int fd, const QByteArray &line)
+{
+    for (qsizetype done = 0; done < line.size();) {
+        const ssize_t n = ::write(fd, line.constData() + done, size_t(line.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += n;
+    }
+}
+
 void writeMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     const char *category = context.category ? context.category : "default";
-    const bool ours = qstrncmp(category, "tendril", 7) == 0;
-    FILE *stream = ours ? stdout : stderr;
+    const bool ours = isOurs(category);
     const LogStyle style = ours ? g_streams.out : g_streams.err;
-    // One fputs per line: stdio locks the stream, so lines written from
-    // several threads never interleave.
-    const QByteArray line = formatLogLine(type, category, message, style).toUtf8() + '\n';
-    std::fputs(line.constData(), stream);
-    std::fflush(stream);
+    writeLine(ours ? STDOUT_FILENO : STDERR_FILENO,
+              formatLogLine(type, category, message, style).toUtf8() + '\n');
     if (type == QtFatalMsg)
         std::abort();
 }
@@ -72,7 +111,9 @@ LogStyle logStyleFor(FILE *stream)
 QString formatLogLine(QtMsgType type, const char *category, const QString &message,
                       LogStyle style)
 {
-    QString text = message;
+    QString text = isOurs(category) && !hasTag(message)
+                       ? QLatin1Char('[') + tagOf(category) + QLatin1String("] ") + message
+                       : message;
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     text.replace(QLatin1Char('\r'), QLatin1Char(' '));

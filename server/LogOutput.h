@@ -16,10 +16,13 @@ enum class LogStyle { terminal, journal, plain };
 LogStyle logStyleFor(FILE *stream);
 
 // One message as one line (without the newline): line breaks inside it are
-// joined with spaces.
+// joined with spaces. The program's own lines begin with a bracketed tag:
+// their own ("[Launch] ") or else their category's ("tendril.server" gives
+// "[Server] ").
 QString formatLogLine(QtMsgType type, const char *category, const QString &message,
                       LogStyle style);
 
-// Routes Qt's messages: the program's own categories ("tendril.*") to
-// standard output, everything else (Qt's own) to standard error.
+// Routes Qt's messages, each line in one write: the program's own
+// categories ("tendril.*") to standard output, everything else (Qt's own)
+// to standard error. The program's only way to its log.
 void installLogOutput();

@@ -29,10 +29,11 @@ MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QO
       m_appControl(std::make_unique<AppControl>(*m_platform.applications, *m_quickActions)),
       m_clipboard(std::make_unique<ClipboardActions>(*m_platform.pasteboard,
                                                      *m_platform.screenCapture,
-                                                     *m_platform.fileViewer))
+                                                     *m_platform.fileViewer)),
+      m_log(lcServer)
 {
     // The gate and the guard write through the server's log, which tests replace.
-    const ActionLog log([this](const QString &line) { m_log.write(line); });
+    const ActionLog log([this](QtMsgType level, const QString &line) { m_log.log(level, line); });
     m_gate = std::make_unique<ConnectionGate>(log);
     m_guard = std::make_unique<PairingGuard>(m_pinThrottle, log);
     m_gate->setNotifications(m_platform.notifications);
@@ -114,8 +115,8 @@ void MacServerService::setSettings(AppSettings *settings)
         TDConnection *current = connection();
         if (!settings->requireApproval() || !current || address != m_phoneAddress)
             return;
-        m_log.write(QStringLiteral("[Server] Phone at %1 was forgotten; its connection is closed")
-                        .arg(address));
+        m_log.info(QStringLiteral("[Server] Phone at %1 was forgotten; its connection is closed")
+                       .arg(address));
         current->cancel();
     });
 }
@@ -202,15 +203,15 @@ void MacServerService::adoptConnection(TDConnection *newConnection)
     if (TDConnection *previous = connection()) {
         const TDConnection::State state = previous->state();
         if (state != TDConnection::State::failed && state != TDConnection::State::cancelled)
-            m_log.write(QStringLiteral("[Server] Phone at %1 replaced by a new connection")
-                            .arg(m_phoneAddress));
+            m_log.info(QStringLiteral("[Server] Phone at %1 replaced by a new connection")
+                           .arg(m_phoneAddress));
         previous->cancel();
         // Its cancelled report is ignored below, so stop the updates here:
         // they resume when the new phone pairs.
         if (m_runningAppsTimer)
             m_runningAppsTimer->stop();
     }
-    m_log.write(QStringLiteral("[Server] Phone connected from %1").arg(address));
+    m_log.info(QStringLiteral("[Server] Phone connected from %1").arg(address));
     // A web remote is held to protected mode's rules and never told the PIN:
     // any page on the network can open a link.
     const bool web = newConnection->isWebSocket();

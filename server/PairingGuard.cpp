@@ -46,7 +46,7 @@ bool PairingGuard::mayComparePin()
 void PairingGuard::pairingSucceeded()
 {
     m_throttle.right(m_address);
-    m_log.write(QStringLiteral("[Server] Phone at %1 paired").arg(m_address));
+    m_log.info(QStringLiteral("[Server] Phone at %1 paired").arg(m_address));
 }
 
 bool PairingGuard::pairingFailed()

@@ -2,10 +2,13 @@
 
 #include "protocol/MessageCodec.h"
 
+#include <QLoggingCategory>
 #include <QMetaObject>
 #include <QScopedValueRollback>
 
-#include <cstdio>
+namespace {
+Q_LOGGING_CATEGORY(lcConnection, "tendril.connection", QtInfoMsg)
+} // namespace
 
 TDNetworkService::TDNetworkService(QObject *parent)
     : QObject(parent)
@@ -143,14 +146,10 @@ void TDNetworkService::disconnectStalledPhone(qint64 bytesWaiting)
 {
     if (!m_connection)
         return;
-    const QByteArray line = QStringLiteral("[Connection] Disconnected a phone that read nothing for %1 s "
-                                           "while %2 bytes waited to be sent")
-                                .arg(m_backPressure.stalledWriteLimit() / 1000.0)
-                                .arg(bytesWaiting)
-                                .toUtf8();
-    std::fputs(line.constData(), stdout);
-    std::fputs("\n", stdout);
-    std::fflush(stdout);
+    qCWarning(lcConnection).noquote() << QStringLiteral("[Connection] Disconnected a phone that read nothing for %1 s "
+                                                        "while %2 bytes waited to be sent")
+                                             .arg(m_backPressure.stalledWriteLimit() / 1000.0)
+                                             .arg(bytesWaiting);
     m_connection->cancel();
     // The held receive is armed again so that the chain ends as for any
     // failed connection.

@@ -8,6 +8,13 @@
 #include <sys/stat.h>
 
 namespace {
+
+std::optional<QString> stringValue(const QVariantMap &info, const QString &key)
+{
+    const QVariant value = info.value(key);
+    return value.typeId() == QMetaType::QString ? std::optional(value.toString()) : std::nullopt;
+}
+
 // More bundles than any machine has; beyond it the index starts over rather
 // than grow with whatever someone drops into a root.
 constexpr qsizetype maxEntries = 8192;
@@ -30,13 +37,28 @@ BundleIndex::Stamp BundleIndex::stampOf(const QString &bundlePath)
             qint64(status.st_ctim.tv_sec) * 1'000'000'000 + status.st_ctim.tv_nsec};
 }
 
-void BundleIndex::remember(const QString &bundlePath, const std::optional<QString> &identifier)
+std::optional<BundleIndex::Facts> BundleIndex::factsOf(const std::optional<Bundle> &bundle)
+{
+    if (!bundle)
+        return std::nullopt;
+    Facts facts{bundle->bundleIdentifier, stringValue(bundle->infoDictionary, QStringLiteral("CFBundleDisplayName"))};
+    if (!facts.name)
+        facts.name = stringValue(bundle->infoDictionary, QStringLiteral("CFBundleName"));
+    return facts;
+}
+
+void BundleIndex::remember(const QString &bundlePath, const std::optional<Bundle> &bundle)
+{
+    keep(bundlePath, factsOf(bundle));
+}
+
+void BundleIndex::keep(const QString &bundlePath, const std::optional<Facts> &facts)
 {
     const Stamp stamp = stampOf(bundlePath);
     const QMutexLocker lock(&m_mutex);
     if (m_entries.size() >= maxEntries && !m_entries.contains(bundlePath))
         m_entries.clear();
-    m_entries.insert(bundlePath, {stamp, identifier});
+    m_entries.insert(bundlePath, {stamp, facts});
 }
 
 qsizetype BundleIndex::size() const
@@ -45,20 +67,19 @@ qsizetype BundleIndex::size() const
     return m_entries.size();
 }
 
-std::optional<QString> BundleIndex::identifierAt(const QString &bundlePath)
+std::optional<BundleIndex::Facts> BundleIndex::factsAt(const QString &bundlePath)
 {
     const Stamp stamp = stampOf(bundlePath);
     {
         const QMutexLocker lock(&m_mutex);
         const auto found = m_entries.constFind(bundlePath);
         if (found != m_entries.cend() && found->stamp == stamp)
-            return found->identifier;
+            return found->facts;
     }
     // New or changed: read once (bounded), outside the lock.
-    const std::optional<Bundle> bundle = openBundle(bundlePath);
-    const std::optional<QString> identifier = bundle ? bundle->bundleIdentifier : std::nullopt;
-    remember(bundlePath, identifier);
-    return identifier;
+    const std::optional<Facts> facts = factsOf(openBundle(bundlePath));
+    keep(bundlePath, facts);
+    return facts;
 }
 
 std::optional<QString> BundleIndex::pathFor(const QString &identifier, const QStringList &roots)
@@ -70,7 +91,8 @@ std::optional<QString> BundleIndex::pathFor(const QString &identifier, const QSt
             if (!entry.endsWith(QLatin1String(".app"), Qt::CaseSensitive))
                 continue;
             const QString path = root + QLatin1Char('/') + entry;
-            if (identifierAt(path) == identifier)
+            const std::optional<Facts> facts = factsAt(path);
+            if (facts && facts->identifier == identifier)
                 return path;
         }
     }

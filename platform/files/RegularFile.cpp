@@ -1,19 +1,21 @@
 #include "platform/files/RegularFile.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+Q_LOGGING_CATEGORY(lcFiles, "tendril.files", QtInfoMsg)
+} // namespace
+
 namespace RegularFile {
 void logIgnored(const QString &path)
 {
-    const QByteArray line = QStringLiteral("[Files] Not a regular file, ignored: %1\n").arg(path).toUtf8();
-    std::fputs(line.constData(), stdout);
-    std::fflush(stdout);
+    qCWarning(lcFiles).noquote() << QStringLiteral("[Files] Not a regular file, ignored: %1").arg(path);
 }
 
 namespace {

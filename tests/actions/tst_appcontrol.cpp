@@ -157,6 +157,11 @@ private slots:
             want << QString::number(pid) + " " + text;
         QCOMPARE(seen, want);
         QCOMPARE(services.ownBundleIdentifier(), std::nullopt);
+        // A running bundle's Info.plist is read again once it changed.
+        writeBundle("Plain", "com.example.plain", {{"CFBundleName", "Plain Renamed"}}, nullptr);
+        QCOMPARE(ours("com.example.plain").value(0).localizedName, std::optional<QString>("Plain Renamed"));
+        writeBundle("Plain", "com.example.plain", {{"CFBundleName", "Plain Name"}}, nullptr);
+        QCOMPARE(ours("com.example.plain").value(1).localizedName, std::optional<QString>("Plain Name"));
 
         control.launchOrActivate("com.example.plain");
         QCOMPARE(services.calls, QStringList{"activateSelf"});

@@ -258,12 +258,12 @@ private slots:
         QVERIFY(blocker.listen(QHostAddress::Any, 0));
         const QString port = QString::number(blocker.serverPort());
         Program program = run({"--headless", "--port", port}, environment(false));
-        QCOMPARE(program.lines("Cannot listen on port " + port + " \\(.*\\); retrying every 2 s"), 1);
+        QCOMPARE(program.lines("\\[Server\\] Cannot listen on port " + port + " \\(.*\\); retrying every 2 s"), 1);
         QTest::qWait(scaledMs(4500)); // two more attempts
         blocker.close();
-        QCOMPARE(program.lines("Listening on port " + port), 1);
-        QCOMPARE(program.lines("PIN \\d{4}"), 1);
-        QCOMPARE(program.lines("Cannot listen.*", 0), 1);
+        QCOMPARE(program.lines("\\[Server\\] Listening on port " + port), 1);
+        QCOMPARE(program.lines("\\[Server\\] PIN \\d{4}"), 1);
+        QCOMPARE(program.lines("\\[Server\\] Cannot listen.*", 0), 1);
     }
 
     // A second start exits 0 only when the first one, of the same user,
@@ -274,18 +274,18 @@ private slots:
         QTest::addColumn<QString>("folder");   // where the socket goes
         QTest::addColumn<QString>("first");    // who holds it
         QTest::addColumn<QString>("said");     // the second start's line
-        const QString handedOver = "Tendril is already running; its window was brought forward.";
-        const QString ignored = "Ignoring .*: it is held by user 65534, not by this user";
+        const QString handedOver = "\\[App\\] Tendril is already running; its window was brought forward.";
+        const QString ignored = "\\[App\\] Ignoring .*: it is held by user 65534, not by this user";
         QTest::newRow("D-Bus name") << true << "runtime" << "program" << handedOver;
         QTest::newRow("local socket") << false << "runtime" << "program" << handedOver;
         QTest::newRow("own temporary folder") << false << "none" << "program" << handedOver;
         QTest::newRow("runtime folder open to others") << false << "open" << "program" << handedOver;
         QTest::newRow("temporary folder of another user") << false << "foreign" << "program"
-            << "No private folder for the single-instance socket \\(.*tendril-\\d+: it belongs to another user\\); starting without it";
+            << "\\[App\\] No private folder for the single-instance socket \\(.*tendril-\\d+: it belongs to another user\\); starting without it";
         QTest::newRow("stopped program") << false << "runtime" << "stopped program"
-            << "The running instance did not answer within 3 s; starting anyway";
+            << "\\[App\\] The running instance did not answer within 3 s; starting anyway";
         QTest::newRow("stopped program, D-Bus") << true << "runtime" << "stopped program"
-            << "another instance holds com.larkspire.Tendril but did not answer: .*";
+            << "\\[App\\] another instance holds com.larkspire.Tendril but did not answer: .*";
         for (const char *behaviour : {"closes", "ignores", "never accepts"})
             QTest::newRow(qPrintable(QStringLiteral("other user, %1").arg(behaviour))) << false << "runtime" << behaviour << ignored;
     }
@@ -318,7 +318,7 @@ private slots:
         Child other;
         if (program) {
             firstProgram.emplace(TENDRIL_BINARY, QStringList{"--port", "0"}, env);
-            QCOMPARE(firstProgram->lines("Listening on port \\d+"), 1);
+            QCOMPARE(firstProgram->lines("\\[Server\\] Listening on port \\d+"), 1);
             if (first == "stopped program")
                 QVERIFY(kill(firstProgram->process.processId(), SIGSTOP) == 0);
         } else {
@@ -331,15 +331,15 @@ private slots:
         }
 
         Program second = run({"--port", "0"}, env);
-        const bool handedOver = said.startsWith("Tendril is already running");
+        const bool handedOver = said.contains("Tendril is already running");
         if (handedOver) {
             QVERIFY(second.process.waitForFinished(scaledMs(10000)));
             QCOMPARE(second.process.exitCode(), 0);
         }
         QCOMPARE(second.lines(said), 1);
-        QCOMPARE(second.lines("Listening on port \\d+", handedOver ? 0 : 15000), handedOver ? 0 : 1);
+        QCOMPARE(second.lines("\\[Server\\] Listening on port \\d+", handedOver ? 0 : 15000), handedOver ? 0 : 1);
         if (handedOver)
-            QCOMPARE(firstProgram->lines("Another start asked for the window"), 1);
+            QCOMPARE(firstProgram->lines("\\[App\\] Another start asked for the window"), 1);
         // The private folder made for the socket is the user's alone.
         if (folder != "runtime" && folder != "foreign") {
             struct stat status {};
@@ -350,7 +350,7 @@ private slots:
         if (handedOver) {
             // Headless runs on a port of their own are not limited.
             Program headless = run({"--headless", "--port", "0"}, env);
-            QCOMPARE(headless.lines("Listening on port \\d+"), 1);
+            QCOMPARE(headless.lines("\\[Server\\] Listening on port \\d+"), 1);
         }
     }
 };

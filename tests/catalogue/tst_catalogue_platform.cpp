@@ -305,7 +305,7 @@ private slots:
     {
         QTemporaryDir root;
         const QString bundle = makeBundle(root.path(), "Tool.app", {{"CFBundleIdentifier", "com.example.before"}});
-        BundleIndex::shared().remember(bundle, QString("com.example.before"));
+        BundleIndex::shared().remember(bundle, Bundle{bundle, QString("com.example.before"), {}});
         QCOMPARE(BundleIndex::shared().pathFor("com.example.before", {root.path()}), bundle);
         makeBundle(root.path(), "Tool.app", {{"CFBundleIdentifier", "com.example.after.rewrite"}});
         QCOMPARE(BundleIndex::shared().pathFor("com.example.before", {root.path()}), std::nullopt);

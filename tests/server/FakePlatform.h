@@ -75,7 +75,7 @@ struct RecordingScripts : ScriptHost {
 struct RecordedLog {
     QMutex mutex;
     QStringList written;
-    ActionLog sink() { return ActionLog([this](const QString &l) { QMutexLocker lock(&mutex); written.append(l); }); }
+    ActionLog sink() { return ActionLog([this](QtMsgType, const QString &l) { QMutexLocker lock(&mutex); written.append(l); }); }
     QStringList lines() { QMutexLocker lock(&mutex); return written; }
 };
 

@@ -38,7 +38,7 @@ class ClipboardFitTest : public QObject {
     NoScreenCapture capture;
     RecordingFileViewer viewer;
     QStringList logged;
-    ActionLog log{[this](const QString &line) { logged << line; }};
+    ActionLog log{[this](QtMsgType, const QString &line) { logged << line; }};
     ClipboardActions actions{pasteboard, capture, viewer, log};
 
     QImage sentImage() { return QImage::fromData(QByteArray::fromBase64(sentBase64()), "PNG"); }

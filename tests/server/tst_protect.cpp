@@ -40,11 +40,11 @@ class ProtectTest : public QObject, ServerFixture {
 
     void makeServer()
     {
-        settings = std::make_unique<AppSettings>(ActionLog([this](const QString &l) { log << l; }));
+        settings = std::make_unique<AppSettings>(ActionLog([this](QtMsgType, const QString &l) { log << l; }));
         server = std::make_unique<MacServerService>(*store, &fake->platform);
         server->setListeningPort(port);
         server->setSettings(settings.get());
-        server->setLog(ActionLog([this](const QString &l) { log << l; }));
+        server->setLog(ActionLog([this](QtMsgType, const QString &l) { log << l; }));
         server->approvals()->setNotifications(&notifications);
     }
     void protect(const QStringList &approved)

@@ -1,6 +1,7 @@
 #include "ServerFixture.h"
 #include "TestPhone.h"
 
+#include "server/LogOutput.h"
 #include "server/Pin.h"
 #include "server/PinThrottle.h"
 #include "tests/TestTime.h"
@@ -8,8 +9,64 @@
 #include <QSignalSpy>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using K = TDMessageKind;
+
+// Standard output as the journal takes it, through the program's own
+// message handler, while this lives: a packet socket, so that each write(2)
+// arrives as one packet, named by JOURNAL_STREAM, so that each line carries
+// its level ("<6>" info, "<4>" warning). The test's own output goes there
+// too meanwhile: check after this is gone.
+class JournalCapture {
+public:
+    JournalCapture()
+    {
+        ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, m_ends);
+        std::fflush(stdout);
+        m_saved = ::dup(STDOUT_FILENO);
+        ::dup2(m_ends[1], STDOUT_FILENO);
+        struct stat status {};
+        ::fstat(STDOUT_FILENO, &status);
+        m_journal = qgetenv("JOURNAL_STREAM");
+        qputenv("JOURNAL_STREAM", QByteArray::number(quint64(status.st_dev)) + ':'
+                                      + QByteArray::number(quint64(status.st_ino)));
+        m_previous = qInstallMessageHandler(nullptr);
+        installLogOutput();
+    }
+    ~JournalCapture()
+    {
+        qInstallMessageHandler(m_previous);
+        m_journal.isNull() ? qunsetenv("JOURNAL_STREAM") : qputenv("JOURNAL_STREAM", m_journal);
+        ::dup2(m_saved, STDOUT_FILENO);
+        for (int fd : {m_saved, m_ends[0], m_ends[1]})
+            ::close(fd);
+    }
+    // Reads what was written until `done` (or the time is up): the socket
+    // holds a few dozen long lines only.
+    QStringList writesUntil(const std::function<bool(qsizetype writes)> &done)
+    {
+        (void)QTest::qWaitFor([&] {
+            char packet[1 << 16];
+            for (ssize_t n; (n = ::recv(m_ends[0], packet, sizeof packet, MSG_DONTWAIT)) > 0;)
+                m_writes.append(QString::fromUtf8(packet, n));
+            return done(m_writes.size());
+        }, scaledMs(5000));
+        return m_writes;
+    }
+
+private:
+    int m_ends[2] = {-1, -1};
+    int m_saved = -1;
+    QtMessageHandler m_previous = nullptr;
+    QByteArray m_journal;
+    QStringList m_writes;
+};
 
 class ServerTest : public QObject, ServerFixture {
     Q_OBJECT
@@ -356,6 +413,35 @@ private slots:
         QCOMPARE(phone->take().get<td::MacHello>()->pin, QStringLiteral("1003"));
     }
 
+    // A listener that stops accepting is replaced once, by the server's
+    // own retry or, when the window is shown before it (the windowed
+    // program's on-appear start), by that start alone: one new listener,
+    // one PIN drawn.
+    void oneRestartPerListenerFailure_data()
+    {
+        QTest::addColumn<bool>("windowShown");
+        QTest::newRow("headless: the server's retry") << false;
+        QTest::newRow("windowed: shown while stopped") << true;
+    }
+    void oneRestartPerListenerFailure()
+    {
+        QFETCH(bool, windowShown);
+        int draws = 0;
+        server->setRandomWordSource([&draws] { return wordFor(1000 + draws++); });
+        server->startListening();
+        TRY_COMPARE(server->serverState(), ServerState::advertising);
+        server->listener()->stateChanged(TcpListener::State::failed, QStringLiteral("EMFILE"));
+        TRY_COMPARE(server->serverState(), ServerState::stopped);
+        QCOMPARE(draws, 1);
+        if (windowShown)
+            server->startListening();
+        TRY_COMPARE_WITHIN(server->serverState(), ServerState::advertising, 5000);
+        QTest::qWait(scaledMs(MacServerService::listenerRetryMs + 500)); // time for a second restart to show
+        QCOMPARE(draws, 2);
+        QCOMPARE(server->pin(), QStringLiteral("1001"));
+        QCOMPARE(server->serverState(), ServerState::advertising);
+    }
+
     // The throttle on a clock the test turns. Steps: "aN" N wrong PINs from
     // address a, "a=" the right PIN from a, "+ms" time passes. Each PIN
     // gives a letter: c compared, w not compared as its address waits, b
@@ -461,6 +547,81 @@ private slots:
         };
         TRY_COMPARE(open(), 1);
         TRY_VERIFY(server->isConnected());
+    }
+
+    // Each step's lines as standard output gets them: one write per whole
+    // line, each with its tag; connection events at info, failures at
+    // warning.
+    void logLinesAreTaggedWholeAndLevelled_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("lines"); // one pattern per write, in order
+        const QString listening = "<6>\\[Server\\] Listening on port \\d+";
+        const QString connected = "<6>\\[Server\\] Phone connected from 127\\.0\\.0\\.1";
+        QTest::newRow("port taken") << "squat" << QStringList{"<4>\\[Server\\] Cannot listen on port \\d+ \\(.+\\); retrying every 2 s"};
+        QTest::newRow("listener stops") << "listen stop" << QStringList{listening, "<4>\\[Server\\] Stopped listening on port \\d+; retrying every 2 s"};
+        QTest::newRow("connect, wrong PIN, pair") << "listen connect wrong pair"
+            << QStringList{listening, connected, "<4>\\[Server\\] Wrong PIN from 127\\.0\\.0\\.1", "<6>\\[Server\\] Phone at 127\\.0\\.0\\.1 paired"};
+        QTest::newRow("replaced") << "listen connect connect"
+            << QStringList{listening, connected, "<6>\\[Server\\] Phone at 127\\.0\\.0\\.1 replaced by a new connection", connected};
+        QTest::newRow("failed launch") << "listen connect launch" << QStringList{listening, connected, "<4>\\[Launch\\] Cannot find: com\\.example\\.none"};
+        QTest::newRow("catalogue scan") << "scan" << QStringList{"<6>\\[Catalogue\\] Found \\d+ applications?"};
+        QTest::newRow("two threads, long lines") << "threads" << QStringList(2 * 40, "<4>\\[AppleScript\\] (a{6000}|b{6000})");
+    }
+    void logLinesAreTaggedWholeAndLevelled()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QStringList, lines);
+        // The fixture's own scan has said its line by now.
+        QVERIFY(QTest::qWaitFor([this] { return !store->allInstalledApps().isEmpty(); }, scaledMs(10000)));
+        QTcpServer squatter;
+        std::vector<std::unique_ptr<TestPhone>> phones;
+        std::atomic<int> writersDone = 0;
+        std::vector<std::thread> writers;
+        QStringList failed, writes;
+        {
+            JournalCapture capture;
+            for (const QString &step : steps.split(' ')) {
+                bool ok = true;
+                if (step == "squat") {
+                    ok = squatter.listen(QHostAddress::Any, port);
+                    server->startListening();
+                } else if (step == "listen") {
+                    ok = ServerFixture::startServer(4321);
+                } else if (step == "stop") {
+                    server->listener()->stateChanged(TcpListener::State::failed, QStringLiteral("EMFILE"));
+                    ok = QTest::qWaitFor([this] { return server->serverState() == ServerState::stopped; }, scaledMs(5000));
+                } else if (step == "connect") {
+                    phones.push_back(std::make_unique<TestPhone>(port));
+                    ok = phones.back()->waitFor(1);
+                } else if (step == "wrong" || step == "pair") {
+                    phones.back()->send(td::IPhoneHello{step == "pair" ? server->pin() : QStringLiteral("9999")});
+                    ok = phones.back()->waitFor(2);
+                } else if (step == "launch") {
+                    phones.back()->send(td::LaunchApp{"com.example.none"});
+                } else if (step == "scan") {
+                    MacAppStore another;
+                    ok = QTest::qWaitFor([&] { return !another.allInstalledApps().isEmpty(); }, scaledMs(10000));
+                } else if (step == "threads") {
+                    for (const char letter : {'a', 'b'})
+                        writers.emplace_back([letter, &writersDone] {
+                            const ActionLog log;
+                            for (int i = 0; i < 40; ++i)
+                                log.write("[AppleScript] " + QString(6000, QLatin1Char(letter)));
+                            ++writersDone;
+                        });
+                }
+                if (!ok)
+                    failed << step;
+            }
+            writes = capture.writesUntil([&](qsizetype n) { return n >= lines.size() && writersDone == int(writers.size()); });
+            for (std::thread &writer : writers)
+                writer.join();
+        }
+        QVERIFY2(failed.isEmpty(), qPrintable(failed.join(' ')));
+        QCOMPARE(writes.size(), lines.size());
+        for (qsizetype i = 0; i < writes.size(); ++i)
+            QVERIFY2(QRegularExpression("^(?:" + lines[i] + ")\n$").match(writes[i]).hasMatch(), qPrintable(writes[i].left(200)));
     }
 
     void messagesOverTheFrameLimitAreNotSent()
