@@ -117,7 +117,7 @@ void MacServerService::setSettings(AppSettings *settings)
             return;
         m_log.info(QStringLiteral("[Server] Phone at %1 was forgotten; its connection is closed")
                        .arg(address));
-        current->cancel();
+        current->cancel(forgottenReason);
     });
 }
 
@@ -205,7 +205,7 @@ void MacServerService::adoptConnection(TDConnection *newConnection)
         if (state != TDConnection::State::failed && state != TDConnection::State::cancelled)
             m_log.info(QStringLiteral("[Server] Phone at %1 replaced by a new connection")
                            .arg(m_phoneAddress));
-        previous->cancel();
+        previous->cancel(replacedReason);
         // Its cancelled report is ignored below, so stop the updates here:
         // they resume when the new phone pairs.
         if (m_runningAppsTimer)
@@ -286,7 +286,7 @@ void MacServerService::checkPairing(const QString &pin)
     send(td::PairingRejected{});
     if (m_guard->pairingFailed()) {
         if (TDConnection *current = connection())
-            current->cancel();
+            current->cancel(wrongPinsReason);
         redrawPin();
     }
 }

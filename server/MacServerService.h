@@ -40,6 +40,10 @@ public:
     static constexpr int runningAppsIntervalMs = 1500;
     static constexpr int pingIntervalMs = 5000;
     static constexpr int runningAppsAfterListMs = 100;
+    // What a web remote's page is told when the desktop ends its link.
+    static inline const QString replacedReason = QStringLiteral("replaced");
+    static inline const QString wrongPinsReason = QStringLiteral("wrong PINs");
+    static inline const QString forgottenReason = QStringLiteral("forgotten");
 
     // `platform` defaults to the services of the machine this runs on.
     explicit MacServerService(MacAppStore &appStore, Platform *platform = nullptr,

@@ -102,10 +102,10 @@ bool TDConnection::isWebSocket() const
     return d->web != nullptr;
 }
 
-void TDConnection::abortDevice()
+void TDConnection::abortDevice(const QString &reason)
 {
     if (d->web)
-        d->web->abort();
+        d->web->close(reason);
     else
         d->socket->abort();
 }
@@ -131,13 +131,13 @@ void TDConnection::start()
     becomeReady();
 }
 
-void TDConnection::cancel()
+void TDConnection::cancel(const QString &reason)
 {
     if (d->state == State::failed || d->state == State::cancelled)
         return;
     d->error = cancelledError;
     setState(State::cancelled);
-    end();
+    end(reason);
 }
 
 QHostAddress TDConnection::peerAddress() const
@@ -225,11 +225,11 @@ void TDConnection::fail(const QString &error)
     end();
 }
 
-void TDConnection::end()
+void TDConnection::end(const QString &reason)
 {
     d->queuedSends.clear();
     QObject::disconnect(d->device, nullptr, this, nullptr);
-    abortDevice();
+    abortDevice(reason);
     deliverReceive();
 }
 

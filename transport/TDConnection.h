@@ -38,8 +38,8 @@ public:
     State state() const;
     void start();
     // Closes the socket; reports cancelled, and a pending receive completes
-    // with an error.
-    void cancel();
+    // with an error. A web remote's page is told `reason` as it closes.
+    void cancel(const QString &reason = {});
 
     // A web remote's link rather than the phone app's.
     bool isWebSocket() const;
@@ -81,13 +81,13 @@ signals:
 
 private:
     void watchDevice(QIODevice *device);
-    void abortDevice();
+    void abortDevice(const QString &reason = {});
     void setState(State state, const QString &error = {});
     void becomeReady();
     void peerClosed();
     void fail(const QString &error);
     // Closes the socket after failure or cancellation.
-    void end();
+    void end(const QString &reason = {});
     // Completes the armed receive, as a later task, if there is something to tell it.
     void deliverReceive();
     // Completes armed receives now, while received bytes are there for them.

@@ -1,5 +1,7 @@
 #include "transport/WebSocketFrames.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <QWebSocket>
 
 #include <algorithm>
@@ -21,7 +23,15 @@ WebSocketFrames::WebSocketFrames(std::unique_ptr<QWebSocket> socket, QObject *pa
 WebSocketFrames::~WebSocketFrames()
 {
     m_socket->disconnect(this);
-    m_socket->abort();
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        return;
+    // A closing socket finishes its close frame on its own, within bounds.
+    close(QString());
+    // Owned by the application meanwhile, so that none outlives it.
+    QWebSocket *closing = m_socket.release();
+    closing->setParent(QCoreApplication::instance());
+    connect(closing, &QWebSocket::disconnected, closing, &QObject::deleteLater);
+    QTimer::singleShot(closingGraceMs, closing, &QObject::deleteLater);
 }
 
 qint64 WebSocketFrames::bytesAvailable() const
@@ -44,9 +54,9 @@ bool WebSocketFrames::isConnected() const
     return m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
-void WebSocketFrames::abort()
+void WebSocketFrames::close(const QString &reason)
 {
-    m_socket->abort();
+    m_socket->close(QWebSocketProtocol::CloseCodeNormal, reason);
 }
 
 void WebSocketFrames::takeMessage(const QString &message)

@@ -19,6 +19,8 @@ public:
     explicit WebSocketFrames(std::unique_ptr<QWebSocket> socket, QObject *parent = nullptr);
     ~WebSocketFrames() override;
 
+    static constexpr int closingGraceMs = 2000;
+
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
     qint64 bytesToWrite() const override;
@@ -28,8 +30,9 @@ public:
     // Messages the reader has not taken are kept up to `bytes` plus one
     // largest message; a peer that sends more is cut off.
     void setReadAheadLimit(qint64 bytes) { m_readAheadLimit = bytes; }
-    // Closes at once, without the closing handshake.
-    void abort();
+    // Closes, telling the page `reason`; what was written still goes out
+    // first, for a little while, even once this object is gone.
+    void close(const QString &reason);
 
 signals:
     void disconnected();

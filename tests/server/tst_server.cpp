@@ -241,6 +241,7 @@ private slots:
             QVERIFY(i == 4 || page.take().is<td::PairingRejected>());
         }
         TRY_VERIFY(!page.isOpen());
+        QCOMPARE(page.web->closeReason(), MacServerService::wrongPinsReason);
         QCOMPARE(server->pin(), "1000");
 
         now += 1000;
@@ -250,6 +251,9 @@ private slots:
         QVERIFY(again.take().is<td::PairingConfirmed>());
         again.send(td::LockScreen{});
         TRY_COMPARE(fake->scripts.ran().size(), 1);
+        // A newer page takes over; the older one is told so.
+        TestPhone newer(TestPhone::WebPage{}, webPort);
+        TRY_COMPARE(again.web->closeReason(), MacServerService::replacedReason);
     }
 
     // A taken port is said, and retried until it is free.
