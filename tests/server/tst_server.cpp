@@ -447,21 +447,6 @@ private slots:
         TRY_COMPARE(open(), 1);
         TRY_VERIFY(server->isConnected());
     }
-
-    void messagesOverTheFrameLimitAreNotSent()
-    {
-        startServer();
-        QTcpSocket raw; // bytes as they come, before any frame is cut
-        raw.connectToHost(QHostAddress::LocalHost, port);
-        QVERIFY(QTest::qWaitFor([&] { return server->isConnected() && raw.bytesAvailable() > 0; }, scaledMs(5000)));
-        raw.readAll(); // macHello
-        server->send(td::LaunchApp{QString(10'000'000, QLatin1Char('x'))});
-        server->send(td::Ping{});
-        const QByteArray ping = *makeFrame(*encodeMessage(td::Ping{}));
-        QByteArray bytes;
-        QVERIFY(QTest::qWaitFor([&] { return (bytes += raw.readAll()).size() >= ping.size(); }, scaledMs(5000)));
-        QCOMPARE(bytes, ping);
-    }
 };
 
 QTEST_MAIN(ServerTest)

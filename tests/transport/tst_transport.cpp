@@ -252,6 +252,7 @@ private slots:
         QTcpSocket *phone = connectPhone();
         QVERIFY(phone);
         m_service->send(TDMessage(td::AdjustVolume{NAN}));
+        m_service->send(td::LaunchApp{QString(10'000'000, u'x')}); // over the frame limit
         m_service->send(td::RequestAppList{});
         const QByteArray expected = QByteArray::fromHex("deadbeef00000015") + R"({"requestAppList":{}})";
         TRY_COMPARE(phone->bytesAvailable(), expected.size());
