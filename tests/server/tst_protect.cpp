@@ -129,6 +129,7 @@ private slots:
             // keep-alive may come in between, whenever its timer fires.
             QVERIFY(second->waitFor(1));
             QVERIFY(second->take().is<td::MacHello>());
+            QVERIFY(!server->runningAppsTimer()->isActive()); // until it pairs
             TRY_VERIFY(second->kinds().contains(TDMessageKind::pong));
             QTest::qWait(scaledMs(200)); // time for a misdirected report to arrive
             for (const TDMessageKind kind : second->kinds())

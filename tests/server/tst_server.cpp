@@ -291,30 +291,6 @@ private slots:
         QVERIFY(next->received.empty());
     }
 
-    void newestPhoneTakesOverAndStaysServed()
-    {
-        startServer(1234);
-        auto first = pairedPhone();
-        QVERIFY(first);
-        auto second = connectPhone(true);
-        QVERIFY(second);
-        QCOMPARE(second->take().get<td::MacHello>()->pin, QStringLiteral("1234"));
-        QCOMPARE(server->serverState(), ServerState::connected);
-        // The first phone is let go; its late reports leave the second alone.
-        TRY_COMPARE(first->socket.state(), QAbstractSocket::UnconnectedState);
-        QTest::qWait(scaledMs(100));
-        QVERIFY(server->isConnected() && !server->runningAppsTimer()->isActive());
-        QCOMPARE(server->serverState(), ServerState::connected);
-        second->send(td::IPhoneHello{"1234"});
-        QVERIFY(second->waitFor(4));
-        QVERIFY(second->take().is<td::PairingConfirmed>());
-        QCOMPARE(server->serverState(), ServerState::paired);
-        QVERIFY(server->runningAppsTimer()->isActive());
-        second->received.clear();
-        second->send(td::Ping{});
-        QVERIFY(second->take().is<td::Pong>());
-    }
-
     void retriesWithNewPinsWhileThePortIsTaken()
     {
         QTcpServer squatter;
