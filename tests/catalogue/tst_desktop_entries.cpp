@@ -150,7 +150,6 @@ private slots:
             QCOMPARE(app.path, c.dir + '/' + c.file);
             const std::optional<QByteArray> png = store->pngIconData(app);
             const QImage image = QImage::fromData(png.value_or(QByteArray()), "PNG");
-            QCOMPARE(image.size(), QSize(128, 128));
             QVERIFY2(c.icon.isValid() ? image.pixelColor(64, 64) == c.icon : *png == generic, qPrintable(c.id));
         }
         for (const char *id : {"org.test.Link", "org.test.Garbage", "org.test.Dangling", "org.test.Dir", "org.test.Pipe"})
@@ -282,7 +281,6 @@ private slots:
         const QColor colours[] = {Qt::blue, Qt::green};
         for (int i = 0; i < 2; ++i) {
             const QImage icon = QImage::fromData(list->apps.at(i).iconData.value_or(QByteArray()), "PNG");
-            QCOMPARE(icon.size(), QSize(128, 128));
             QCOMPARE(icon.pixelColor(64, 64), colours[i]);
         }
         // An icon rendered after the selection is sent by itself: no window here.
