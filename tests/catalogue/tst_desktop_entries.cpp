@@ -271,10 +271,7 @@ private slots:
             store->toggleSelection(find(id));
         QVERIFY(startServer(1234));
         TestPhone phone(port);
-        QVERIFY(phone.waitConnected() && phone.waitFor(1));
-        phone.take(); // macHello
-        phone.send(td::IPhoneHello{server->pin()});
-        QVERIFY(phone.waitFor(2) && phone.take().is<td::PairingConfirmed>());
+        QVERIFY(phone.pair(server->pin()));
         const TDMessage message = phone.take();
         const auto *list = message.get<td::AppListUpdate>();
         QVERIFY(list && list->apps.size() == 2 && list->apps.at(1).bundleIdentifier == "kde4-kate");
@@ -305,10 +302,7 @@ private slots:
     {
         TRY_VERIFY(!server->isConnected());
         TestPhone phone(port);
-        QVERIFY(phone.waitConnected() && phone.waitFor(1));
-        phone.take(); // macHello
-        phone.send(td::IPhoneHello{server->pin()});
-        TRY_VERIFY(server->serverState() == ServerState::paired);
+        QVERIFY(phone.pair(server->pin()));
         const int passes = DesktopEntryCache::shared().passes();
         QVERIFY(passes > 0);
         for (int i = 1; i <= 200; ++i) {

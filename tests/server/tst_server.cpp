@@ -31,11 +31,8 @@ class ServerTest : public QObject, ServerFixture {
     // apps and the frontmost 0.1 s later; leaves the queue empty.
     std::unique_ptr<TestPhone> pairedPhone()
     {
-        auto phone = connectPhone();
-        if (!phone)
-            return nullptr;
-        phone->send(td::IPhoneHello{server->pin()});
-        if (!phone->waitFor(4))
+        auto phone = std::make_unique<TestPhone>(port);
+        if (!phone->pair(server->pin()) || !phone->waitFor(3))
             return nullptr;
         phone->received.clear();
         return phone;
