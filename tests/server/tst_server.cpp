@@ -88,11 +88,8 @@ class ServerTest : public QObject, ServerFixture {
     // apps and the frontmost 0.1 s later; leaves the queue empty.
     std::unique_ptr<TestPhone> pairedPhone()
     {
-        auto phone = connectPhone();
-        if (!phone)
-            return nullptr;
-        phone->send(td::IPhoneHello{server->pin()});
-        if (!phone->waitFor(4))
+        auto phone = std::make_unique<TestPhone>(port);
+        if (!phone->pair(server->pin()) || !phone->waitFor(3))
             return nullptr;
         phone->received.clear();
         return phone;
@@ -365,30 +362,6 @@ private slots:
         server->sendPing();
         QTest::qWait(scaledMs(50));
         QVERIFY(next->received.empty());
-    }
-
-    void newestPhoneTakesOverAndStaysServed()
-    {
-        startServer(1234);
-        auto first = pairedPhone();
-        QVERIFY(first);
-        auto second = connectPhone(true);
-        QVERIFY(second);
-        QCOMPARE(second->take().get<td::MacHello>()->pin, QStringLiteral("1234"));
-        QCOMPARE(server->serverState(), ServerState::connected);
-        // The first phone is let go; its late reports leave the second alone.
-        TRY_COMPARE(first->socket.state(), QAbstractSocket::UnconnectedState);
-        QTest::qWait(scaledMs(100));
-        QVERIFY(server->isConnected() && !server->runningAppsTimer()->isActive());
-        QCOMPARE(server->serverState(), ServerState::connected);
-        second->send(td::IPhoneHello{"1234"});
-        QVERIFY(second->waitFor(4));
-        QVERIFY(second->take().is<td::PairingConfirmed>());
-        QCOMPARE(server->serverState(), ServerState::paired);
-        QVERIFY(server->runningAppsTimer()->isActive());
-        second->received.clear();
-        second->send(td::Ping{});
-        QVERIFY(second->take().is<td::Pong>());
     }
 
     void retriesWithNewPinsWhileThePortIsTaken()

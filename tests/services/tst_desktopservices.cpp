@@ -219,10 +219,20 @@ private slots:
     }
 
     // The pretty name without control characters, else the static one; without
-    // the service, the machine-info file. hostnamed is never waited for: the
-    // file's name stands in until its answer comes, which is announced once.
+    // the service, the machine-info file, read afresh each time, else the host
+    // name. hostnamed is never waited for: the file's name stands in until its
+    // answer comes, which is announced once.
     void computerName()
     {
+        QCOMPARE(LinuxComputerName(file("absent")).localizedName(), QSysInfo::machineHostName());
+        LinuxComputerName local(file("machine-info")); // no hostnamed on the bus here
+        for (const auto &[info, pretty] : QList<std::pair<QByteArray, QString>>{
+                 {"PRETTY_HOSTNAME=\"Ada's Desk\"\n", "Ada's Desk"}, {"CHASSIS=laptop\nPRETTY_HOSTNAME=Studio\n", "Studio"},
+                 {"PRETTY_HOSTNAME=\"The \\\"Big\\\" One\"", "The \"Big\" One"}, {"PRETTY_HOSTNAME=\"Zoë’s Mac\"", "Zoë’s Mac"},
+                 {"CHASSIS=desktop\n", QSysInfo::machineHostName()}, {"PRETTY_HOSTNAME=\n", QSysInfo::machineHostName()}}) {
+            QVERIFY(touch(file("machine-info"), info));
+            QCOMPARE(local.localizedName(), pretty);
+        }
         QVERIFY(touch(file("machine-info"), "PRETTY_HOSTNAME=Kitchen\n"));
         for (const auto &[services, pretty, delay, expected] : QList<std::tuple<QString, QString, QString, QString>>{
                  {"hostname1", "Ada's\tDesk\n", "0", "Ada's Desk"}, {"hostname1", "", "0", "studio"},
