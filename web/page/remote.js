@@ -87,6 +87,16 @@ function connect() {
       ++state.shortLinks;
     }
     state.openedAt = 0;
+    // The desktop says why it ended the link.
+    if (event.reason === 'replaced' || event.reason === 'forgotten') {
+      setStatus(event.reason === 'replaced' ? 'Another phone took over the desktop' : 'The desktop forgot this phone', 'offline');
+      $('reconnect').hidden = false;
+      return;
+    }
+    if (event.reason === 'wrong PINs') {
+      storedPin.clear();
+      $('pair-message').textContent = 'Too many wrong PINs: the desktop drew a new PIN.';
+    }
     if (event.code === 1008 && !greeted) {
       setStatus('Refused by the desktop', 'offline');
     } else if (state.shortLinks >= MAX_SHORT_LINKS) {
