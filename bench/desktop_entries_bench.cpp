@@ -11,7 +11,7 @@
 
 #include "catalogue/IconCache.h"
 #include "catalogue/MacAppStore.h"
-#include "platform/LinuxApplicationServices.h"
+#include "platform/linux/LinuxApplicationServices.h"
 #include "protocol/MessageCodec.h"
 #include "server/MacServerService.h"
 #include "transport/FrameBuffer.h"

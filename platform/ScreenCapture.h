@@ -12,9 +12,3 @@ public:
     virtual ~ScreenCapture() = default;
     virtual std::optional<QString> capture(const QString &path) = 0;
 };
-
-// scrot, as a child process.
-class ScrotScreenCapture : public ScreenCapture {
-public:
-    std::optional<QString> capture(const QString &path) override;
-};

@@ -1,6 +1,6 @@
 #include "server/AppSettings.h"
 
-#include "platform/UserDefaults.h"
+#include "platform/files/SettingsUserDefaults.h"
 #include "server/PeerAddress.h"
 
 AppSettings::AppSettings(ActionLog log, std::unique_ptr<UserDefaults> defaults, QObject *parent)

@@ -3,7 +3,7 @@
 #include "platform/FileViewer.h"
 #include "platform/Pasteboard.h"
 #include "platform/ScreenCapture.h"
-#include "platform/StandardLocations.h"
+#include "platform/files/StandardLocations.h"
 #include "server/ClipboardFit.h"
 #include "server/PngFile.h"
 

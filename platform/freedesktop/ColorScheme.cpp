@@ -6,7 +6,7 @@
 
 #include "platform/freedesktop/ColorScheme.h"
 
-#include "platform/ChildProcess.h"
+#include "platform/freedesktop/ChildProcess.h"
 #include "platform/freedesktop/DBusCall.h"
 
 #include <QDBusVariant>

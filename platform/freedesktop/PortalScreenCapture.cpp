@@ -1,8 +1,9 @@
 #include "platform/freedesktop/PortalScreenCapture.h"
 
-#include "platform/DesktopSession.h"
+#include "platform/freedesktop/DesktopSession.h"
 #include "platform/freedesktop/DBusCall.h"
 #include "platform/freedesktop/FileMove.h"
+#include "platform/freedesktop/ScrotScreenCapture.h"
 
 #include <QDBusObjectPath>
 #include <QEventLoop>

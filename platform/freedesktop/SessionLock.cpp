@@ -1,6 +1,6 @@
 #include "platform/freedesktop/SessionLock.h"
 
-#include "platform/ChildProcess.h"
+#include "platform/freedesktop/ChildProcess.h"
 #include "platform/freedesktop/DBusCall.h"
 
 std::optional<QString> lockSession()

@@ -1,7 +1,7 @@
 // App control against real processes started from test bundles in a
 // temporary home; quick actions, volume and minimise as the scripts a
 // scripting platform runs, against a recording script host.
-#include "platform/LinuxApplicationServices.h"
+#include "platform/linux/LinuxApplicationServices.h"
 #include "server/AppControl.h"
 #include "server/QuickActions.h"
 #include "tests/catalogue/CatalogueFixtures.h"

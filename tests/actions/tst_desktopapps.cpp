@@ -2,8 +2,8 @@
 // launched from desktop entries, seen running and in front, hidden, shown,
 // activated and asked to quit (window-less ones get SIGTERM: see the weston
 // run in tests/e2e); and the scripts that ask the window manager.
-#include "platform/LinuxApplicationServices.h"
-#include "platform/LinuxDesktopActions.h"
+#include "platform/linux/LinuxApplicationServices.h"
+#include "platform/linux/LinuxDesktopActions.h"
 #include "platform/x11/X11WindowControl.h"
 #include "tests/TestTime.h"
 #include "tests/server/FakePlatform.h"

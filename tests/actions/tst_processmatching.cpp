@@ -1,7 +1,7 @@
 // Which application a process belongs to, over a /proc tree the test builds
 // and desktop entries in a temporary data folder read through GIO; which
 // windows belong to it; and who steers windows in which session.
-#include "platform/DesktopSession.h"
+#include "platform/freedesktop/DesktopSession.h"
 #include "platform/WindowControl.h"
 #include "platform/kwin/KWinWindowControl.h"
 #include "platform/freedesktop/CgroupApplication.h"

@@ -10,7 +10,7 @@
 #include "catalogue/AppScanner.h"
 #include "catalogue/DesktopApps.h"
 #include "catalogue/IconCache.h"
-#include "platform/LinuxApplicationServices.h"
+#include "platform/linux/LinuxApplicationServices.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"
 
 #include <QDir>

@@ -6,7 +6,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "platform/ScreenCapture.h"
-#include "platform/ScriptHost.h"
+#include "platform/scripts/ScriptHost.h"
 #include "platform/ServiceAdvertiser.h"
 #include "server/ActionLog.h"
 

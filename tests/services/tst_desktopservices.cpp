@@ -7,8 +7,8 @@
 #include "tests/server/FakePlatform.h"
 
 #include "platform/freedesktop/LinuxComputerName.h"
-#include "platform/LinuxApplicationServices.h"
-#include "platform/LinuxDesktopActions.h"
+#include "platform/linux/LinuxApplicationServices.h"
+#include "platform/linux/LinuxDesktopActions.h"
 #include "platform/unavailable/UnavailableWindowControl.h"
 #include "platform/freedesktop/PortalScreenCapture.h"
 #include "platform/freedesktop/Trash.h"

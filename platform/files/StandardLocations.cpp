@@ -1,4 +1,4 @@
-#include "platform/StandardLocations.h"
+#include "platform/files/StandardLocations.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "platform/DesktopSession.h"
+#include "platform/freedesktop/DesktopSession.h"
 #include "platform/WindowControl.h"
 #include "platform/gnome/GnomeShellWindowControl.h"
 #include "platform/kwin/KWinWindowControl.h"

@@ -1,6 +1,6 @@
-#include "platform/ScreenCapture.h"
+#include "platform/freedesktop/ScrotScreenCapture.h"
 
-#include "platform/ChildProcess.h"
+#include "platform/freedesktop/ChildProcess.h"
 
 #include <QDir>
 #include <QFileInfo>

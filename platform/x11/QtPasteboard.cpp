@@ -1,4 +1,4 @@
-#include "platform/Pasteboard.h"
+#include "platform/x11/QtPasteboard.h"
 
 #include <QBuffer>
 #include <QClipboard>

@@ -1,7 +1,7 @@
-#include "platform/LinuxDesktopActions.h"
+#include "platform/linux/LinuxDesktopActions.h"
 
-#include "platform/ChildProcess.h"
-#include "platform/LinuxApplicationServices.h"
+#include "platform/freedesktop/ChildProcess.h"
+#include "platform/linux/LinuxApplicationServices.h"
 #include "platform/WindowControl.h"
 #include "platform/freedesktop/ColorScheme.h"
 #include "platform/freedesktop/SessionLock.h"

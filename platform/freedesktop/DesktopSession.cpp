@@ -1,4 +1,4 @@
-#include "platform/DesktopSession.h"
+#include "platform/freedesktop/DesktopSession.h"
 
 #include "platform/wayland/WaylandGlobals.h"
 

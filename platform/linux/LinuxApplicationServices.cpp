@@ -1,9 +1,9 @@
-#include "platform/LinuxApplicationServices.h"
+#include "platform/linux/LinuxApplicationServices.h"
 
 #include "platform/bundles/BundleReader.h"
-#include "platform/StandardLocations.h"
+#include "platform/files/StandardLocations.h"
 #include "platform/bundles/BundleIndex.h"
-#include "platform/DesktopSession.h"
+#include "platform/freedesktop/DesktopSession.h"
 #include "platform/WindowControl.h"
 #include "platform/freedesktop/ApplicationBus.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"

@@ -1,4 +1,4 @@
-#include "platform/ChildProcess.h"
+#include "platform/freedesktop/ChildProcess.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "platform/FileViewer.h"
+#include "platform/freedesktop/FreedesktopFileViewer.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

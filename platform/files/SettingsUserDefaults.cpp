@@ -1,6 +1,6 @@
-#include "platform/UserDefaults.h"
+#include "platform/files/SettingsUserDefaults.h"
 
-#include "platform/StandardLocations.h"
+#include "platform/files/StandardLocations.h"
 #include "platform/files/RegularFile.h"
 #include "platform/files/StaleLock.h"
 

@@ -1,4 +1,4 @@
-#include "platform/ScriptHost.h"
+#include "platform/scripts/ScriptHost.h"
 
 namespace Scripts {
 namespace {
