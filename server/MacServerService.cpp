@@ -5,15 +5,15 @@
 #include "platform/ComputerName.h"
 #include "platform/Platform.h"
 #include "platform/ServiceAdvertiser.h"
-#include "server/AppControl.h"
+#include "actions/AppControl.h"
 #include "server/AppSettings.h"
-#include "server/ClipboardActions.h"
+#include "actions/ClipboardActions.h"
 #include "server/ConnectionGate.h"
 #include "server/LogCategories.h"
 #include "server/PairingGuard.h"
 #include "server/PeerAddress.h"
 #include "server/Pin.h"
-#include "server/QuickActions.h"
+#include "actions/QuickActions.h"
 
 namespace {
 const QString kServiceType = QStringLiteral("_tendril._tcp");

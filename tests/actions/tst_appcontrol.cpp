@@ -2,8 +2,8 @@
 // temporary home; quick actions, volume and minimise as the scripts a
 // scripting platform runs, against a recording script host.
 #include "platform/linux/LinuxApplicationServices.h"
-#include "server/AppControl.h"
-#include "server/QuickActions.h"
+#include "actions/AppControl.h"
+#include "actions/QuickActions.h"
 #include "tests/catalogue/CatalogueFixtures.h"
 #include "tests/server/FakePlatform.h"
 

@@ -4,7 +4,7 @@
 #include "platform/freedesktop/FreedesktopFileViewer.h"
 #include "platform/x11/QtPasteboard.h"
 #include "platform/freedesktop/ScrotScreenCapture.h"
-#include "server/ClipboardActions.h"
+#include "actions/ClipboardActions.h"
 #include "tests/server/FakePlatform.h"
 #include "tests/services/PrivateBus.h"
 

@@ -1,4 +1,4 @@
-#include "server/PngFile.h"
+#include "actions/PngFile.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -1,8 +1,8 @@
-#include "server/ClipboardFit.h"
+#include "actions/ClipboardFit.h"
 
 #include "protocol/JsonWriter.h"
 #include "protocol/MessageCodec.h"
-#include "server/PngFile.h"
+#include "actions/PngFile.h"
 #include "transport/FrameBuffer.h"
 
 #include <QTextBoundaryFinder>

@@ -1,10 +1,10 @@
 // Clipboard answers within one frame: images scaled down, text cut, one log
 // line each; PNG bytes that fit go out unchanged; re-encoding is lossless.
 // And any failure is one log line.
-#include "FakePlatform.h"
+#include "tests/server/FakePlatform.h"
 
 #include "protocol/MessageCodec.h"
-#include "server/ClipboardActions.h"
+#include "actions/ClipboardActions.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "server/QuickActions.h"
+#include "actions/QuickActions.h"
 
 #include "platform/DesktopActions.h"
 

@@ -1,11 +1,11 @@
-#include "server/ClipboardActions.h"
+#include "actions/ClipboardActions.h"
 
 #include "platform/FileViewer.h"
 #include "platform/Pasteboard.h"
 #include "platform/ScreenCapture.h"
 #include "platform/files/StandardLocations.h"
-#include "server/ClipboardFit.h"
-#include "server/PngFile.h"
+#include "actions/ClipboardFit.h"
+#include "actions/PngFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,7 +1,7 @@
-#include "server/AppControl.h"
+#include "actions/AppControl.h"
 
 #include "platform/ApplicationServices.h"
-#include "server/QuickActions.h"
+#include "actions/QuickActions.h"
 
 #include <QTimer>
 
