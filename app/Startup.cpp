@@ -32,7 +32,7 @@ void applyLaunchOptions(TendrilApp &tendril, const LaunchOptions &options)
     tendril.server().setListeningPort(options.port);
     tendril.server().setListenAddress(options.listenAddress);
     tendril.settings().setRequireApprovalForRun(options.requireApproval);
-    tendril.settings().setAutostart(AutostartEntry(kDesktopId, QCoreApplication::applicationFilePath()));
+    tendril.settings().setAutostart(std::make_shared<AutostartEntry>(kDesktopId, QCoreApplication::applicationFilePath()));
 }
 
 // Notices about the phone, as the settings allow.

@@ -112,7 +112,7 @@ void AppSettings::setOpenAtLogin(bool on)
 {
     QString error;
     if (m_autostart && !m_autostart->setEnabled(on, &error))
-        m_log.write(QStringLiteral("[Settings] Cannot change %1: %2").arg(m_autostart->filePath(), error));
+        m_log.write(QStringLiteral("[Settings] Cannot change %1: %2").arg(m_autostart->location(), error));
     // Said even on failure, so the switch shows what the file says.
     emit openAtLoginChanged();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/UserDefaults.h"
-#include "platform/freedesktop/AutostartEntry.h"
+#include "platform/LoginItem.h"
 #include "server/ActionLog.h"
 
 #include <QObject>
@@ -51,7 +51,7 @@ public:
 
     // The user's autostart entry, read afresh each time: the file may change
     // outside the program. Off until the shell hands in the entry.
-    void setAutostart(const AutostartEntry &entry) { m_autostart = entry; }
+    void setAutostart(std::shared_ptr<const LoginItem> entry) { m_autostart = std::move(entry); }
     bool openAtLogin() const { return m_autostart && m_autostart->isEnabled(); }
     void setOpenAtLogin(bool on);
 
@@ -74,5 +74,5 @@ private:
     bool m_requireApprovalForRun = false;
     QStringList m_approvedPhones;
     bool m_notificationsEnabled = true;
-    std::optional<AutostartEntry> m_autostart;
+    std::shared_ptr<const LoginItem> m_autostart;
 };
