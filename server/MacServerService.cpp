@@ -13,6 +13,7 @@
 #include "server/PairingGuard.h"
 #include "server/PeerAddress.h"
 #include "server/Pin.h"
+#include "server/SelectionPush.h"
 #include "actions/QuickActions.h"
 
 namespace {
@@ -38,6 +39,8 @@ MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QO
     connect(m_gate.get(), &ConnectionGate::admitted, this, &MacServerService::adoptConnection);
     // An icon rendered after its application was selected or restored.
     connect(&m_appStore, &MacAppStore::selectedIconsArrived, this, &MacServerService::sendAppList);
+    // A changed selection, shortly after the change.
+    new SelectionPush(m_appStore, *this);
     // One pending retry at most, also when the window starts the server
     // meanwhile; precise, as coarse timers fire up to 5 % early.
     m_listenerRetry.setSingleShot(true);
