@@ -44,7 +44,7 @@ void AppControl::launchOrActivate(const QString &bundleID)
         return;
     }
     // The completion may come on any thread; it only logs.
-    m_applications.openApplication(*location, [log = m_log, bundleID](std::optional<QString> error) {
+    m_applications.openApplication(*location, [log = m_log, bundleID](ActionResult error) {
         if (error)
             log.write(QStringLiteral("[Launch] ") + bundleID + QStringLiteral(": ") + *error);
     });

@@ -14,7 +14,7 @@ void QuickActions::runInBackground(Action action, const QString &tag) const
 {
     // Copies only: the block must not depend on this object staying alive.
     QThreadPool::globalInstance()->start([actions = &m_actions, log = m_log, action = std::move(action), tag] {
-        if (const std::optional<QString> error = action(*actions))
+        if (const ActionResult error = action(*actions))
             log.write(tag + *error);
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/ApplicationServices.h"
 #include "server/ActionLog.h"
 
@@ -32,7 +33,7 @@ public:
     static int volumeLevel(float delta);
 
 private:
-    using Action = std::function<std::optional<QString>(DesktopActions &)>;
+    using Action = std::function<ActionResult(DesktopActions &)>;
     // Runs `action` on the background pool; a failure is logged as `tag`
     // followed by the error's description.
     void runInBackground(Action action, const QString &tag) const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QString>
 
 #include <optional>
@@ -10,5 +12,5 @@
 class ScreenCapture {
 public:
     virtual ~ScreenCapture() = default;
-    virtual std::optional<QString> capture(const QString &path) = 0;
+    virtual ActionResult capture(const QString &path) = 0;
 };

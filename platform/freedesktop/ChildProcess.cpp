@@ -3,8 +3,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-std::optional<QString> runChildProcess(const QString &program, const QStringList &arguments,
-                                       QByteArray *output, int timeoutMs)
+ActionResult runChildProcess(const QString &program, const QStringList &arguments,
+                             QByteArray *output, int timeoutMs)
 {
     const QString path = QStandardPaths::findExecutable(program);
     if (path.isEmpty())

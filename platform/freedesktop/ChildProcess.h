@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -10,5 +12,5 @@
 // failed: not installed, could not start, crashed, timed out or a non-zero
 // exit (with what it wrote on standard error). None on success; what it wrote
 // on standard output goes to `output` when given.
-std::optional<QString> runChildProcess(const QString &program, const QStringList &arguments,
-                                       QByteArray *output = nullptr, int timeoutMs = 30000);
+ActionResult runChildProcess(const QString &program, const QStringList &arguments,
+                             QByteArray *output = nullptr, int timeoutMs = 30000);

@@ -5,12 +5,12 @@
 #include <QDir>
 #include <QFileInfo>
 
-std::optional<QString> ScrotScreenCapture::capture(const QString &path)
+ActionResult ScrotScreenCapture::capture(const QString &path)
 {
     // A Linux home need not have the Desktop folder the file goes to.
     QDir().mkpath(QFileInfo(path).absolutePath());
     // -z: no beep; -o: a second shot in the same second replaces the first.
-    if (std::optional<QString> error = runChildProcess(QStringLiteral("scrot"),
+    if (ActionResult error = runChildProcess(QStringLiteral("scrot"),
                                                        {QStringLiteral("-z"), QStringLiteral("-o"), path}))
         return error;
     if (!QFileInfo(path).isFile())

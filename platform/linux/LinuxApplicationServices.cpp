@@ -199,7 +199,7 @@ std::optional<QString> LinuxApplicationServices::urlForApplication(const QString
 }
 
 void LinuxApplicationServices::openApplication(
-    const QString &bundlePath, std::function<void(std::optional<QString> error)> completion)
+    const QString &bundlePath, std::function<void(ActionResult error)> completion)
 {
     if (bundlePath.endsWith(QStringLiteral(".desktop"))) {
         // The entry is read again to launch it: on a worker, like every read of one.
@@ -260,7 +260,7 @@ void LinuxApplicationServices::hide(const RunningApplication &app)
     minimizeWindows(app);
 }
 
-std::optional<QString> LinuxApplicationServices::minimizeWindows(const RunningApplication &app)
+ActionResult LinuxApplicationServices::minimizeWindows(const RunningApplication &app)
 {
     if (std::optional<QString> reason = m_windows.unavailable())
         return reason;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/ApplicationServices.h"
 #include "platform/freedesktop/RunningApplicationMatcher.h"
 
@@ -27,7 +28,7 @@ public:
 
     std::optional<QString> urlForApplication(const QString &bundleIdentifier) override;
     void openApplication(const QString &bundlePath,
-                         std::function<void(std::optional<QString> error)> completion) override;
+                         std::function<void(ActionResult error)> completion) override;
 
     void unhide(const RunningApplication &app) override;
     void activate(const RunningApplication &app) override;
@@ -38,7 +39,7 @@ public:
     std::optional<QString> windowControlNotice() override;
 
     // Minimises every application window of `app`; hiding is that on Linux.
-    std::optional<QString> minimizeWindows(const RunningApplication &app);
+    ActionResult minimizeWindows(const RunningApplication &app);
 
 private:
     // The processes' applications, read again unless the last look is a

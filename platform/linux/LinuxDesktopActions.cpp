@@ -11,7 +11,7 @@
 
 namespace {
 
-std::optional<QString> setOutputVolume(int level)
+ActionResult setOutputVolume(int level)
 {
     const QString percent = QString::number(level) + u'%';
     const auto installed = [](const char *tool) {
@@ -38,18 +38,18 @@ LinuxDesktopActions::LinuxDesktopActions(LinuxApplicationServices &applications,
 {
 }
 
-std::optional<QString> LinuxDesktopActions::lockScreen() { return lockSession(); }
-std::optional<QString> LinuxDesktopActions::emptyTrash() { return emptyTrashFolders(trashFolders(mountedVolumes())); }
-std::optional<QString> LinuxDesktopActions::toggleDarkMode() { return toggleColorScheme(); }
-std::optional<QString> LinuxDesktopActions::showDesktop() { return m_windows.toggleShowingDesktop(); }
-std::optional<QString> LinuxDesktopActions::overview() { return m_windows.toggleOverview(); }
+ActionResult LinuxDesktopActions::lockScreen() { return lockSession(); }
+ActionResult LinuxDesktopActions::emptyTrash() { return emptyTrashFolders(trashFolders(mountedVolumes())); }
+ActionResult LinuxDesktopActions::toggleDarkMode() { return toggleColorScheme(); }
+ActionResult LinuxDesktopActions::showDesktop() { return m_windows.toggleShowingDesktop(); }
+ActionResult LinuxDesktopActions::overview() { return m_windows.toggleOverview(); }
 
-std::optional<QString> LinuxDesktopActions::setOutputVolume(int level)
+ActionResult LinuxDesktopActions::setOutputVolume(int level)
 {
     return ::setOutputVolume(level);
 }
 
-std::optional<QString> LinuxDesktopActions::minimize(const RunningApplication &app)
+ActionResult LinuxDesktopActions::minimize(const RunningApplication &app)
 {
     return m_applications.minimizeWindows(app);
 }

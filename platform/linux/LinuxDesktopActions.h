@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/DesktopActions.h"
 
 class LinuxApplicationServices;
@@ -13,13 +14,13 @@ class LinuxDesktopActions : public DesktopActions {
 public:
     LinuxDesktopActions(LinuxApplicationServices &applications, WindowControl &windows);
 
-    std::optional<QString> lockScreen() override;
-    std::optional<QString> emptyTrash() override;
-    std::optional<QString> toggleDarkMode() override;
-    std::optional<QString> showDesktop() override;
-    std::optional<QString> overview() override;
-    std::optional<QString> setOutputVolume(int level) override;
-    std::optional<QString> minimize(const RunningApplication &app) override;
+    ActionResult lockScreen() override;
+    ActionResult emptyTrash() override;
+    ActionResult toggleDarkMode() override;
+    ActionResult showDesktop() override;
+    ActionResult overview() override;
+    ActionResult setOutputVolume(int level) override;
+    ActionResult minimize(const RunningApplication &app) override;
 
 private:
     LinuxApplicationServices &m_applications;

@@ -17,7 +17,7 @@ std::optional<QString> NoApplicationServices::urlForApplication(const QString &b
 }
 
 void NoApplicationServices::openApplication(const QString &,
-                                            std::function<void(std::optional<QString> error)> completion)
+                                            std::function<void(ActionResult error)> completion)
 {
     completion(noDesktopReason(QStringLiteral("Opening an application")));
 }
@@ -27,23 +27,23 @@ std::optional<QString> NoApplicationServices::windowSteeringUnavailable()
     return noDesktopReason(QStringLiteral("Steering windows"));
 }
 
-std::optional<QString> NoDesktopActions::lockScreen() { return noDesktopReason(QStringLiteral("Locking the screen")); }
-std::optional<QString> NoDesktopActions::emptyTrash() { return noDesktopReason(QStringLiteral("Emptying the trash")); }
-std::optional<QString> NoDesktopActions::toggleDarkMode() { return noDesktopReason(QStringLiteral("Dark mode")); }
-std::optional<QString> NoDesktopActions::showDesktop() { return noDesktopReason(QStringLiteral("Showing the desktop")); }
-std::optional<QString> NoDesktopActions::overview() { return noDesktopReason(QStringLiteral("The overview")); }
+ActionResult NoDesktopActions::lockScreen() { return noDesktopReason(QStringLiteral("Locking the screen")); }
+ActionResult NoDesktopActions::emptyTrash() { return noDesktopReason(QStringLiteral("Emptying the trash")); }
+ActionResult NoDesktopActions::toggleDarkMode() { return noDesktopReason(QStringLiteral("Dark mode")); }
+ActionResult NoDesktopActions::showDesktop() { return noDesktopReason(QStringLiteral("Showing the desktop")); }
+ActionResult NoDesktopActions::overview() { return noDesktopReason(QStringLiteral("The overview")); }
 
-std::optional<QString> NoDesktopActions::setOutputVolume(int)
+ActionResult NoDesktopActions::setOutputVolume(int)
 {
     return noDesktopReason(QStringLiteral("Setting the volume"));
 }
 
-std::optional<QString> NoDesktopActions::minimize(const RunningApplication &)
+ActionResult NoDesktopActions::minimize(const RunningApplication &)
 {
     return noDesktopReason(QStringLiteral("Minimising windows"));
 }
 
-std::optional<QString> NoScreenCapture::capture(const QString &)
+ActionResult NoScreenCapture::capture(const QString &)
 {
     return noDesktopReason(QStringLiteral("A screenshot"));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/ApplicationServices.h"
 #include "platform/ComputerName.h"
 #include "platform/DesktopActions.h"
@@ -21,7 +22,7 @@ public:
     std::optional<QString> urlForApplication(const QString &bundleIdentifier) override;
     // Completes at once with the reason.
     void openApplication(const QString &bundlePath,
-                         std::function<void(std::optional<QString> error)> completion) override;
+                         std::function<void(ActionResult error)> completion) override;
     void unhide(const RunningApplication &) override {}
     void activate(const RunningApplication &) override {}
     void hide(const RunningApplication &) override {}
@@ -32,18 +33,18 @@ public:
 
 class NoDesktopActions : public DesktopActions {
 public:
-    std::optional<QString> lockScreen() override;
-    std::optional<QString> emptyTrash() override;
-    std::optional<QString> toggleDarkMode() override;
-    std::optional<QString> showDesktop() override;
-    std::optional<QString> overview() override;
-    std::optional<QString> setOutputVolume(int level) override;
-    std::optional<QString> minimize(const RunningApplication &app) override;
+    ActionResult lockScreen() override;
+    ActionResult emptyTrash() override;
+    ActionResult toggleDarkMode() override;
+    ActionResult showDesktop() override;
+    ActionResult overview() override;
+    ActionResult setOutputVolume(int level) override;
+    ActionResult minimize(const RunningApplication &app) override;
 };
 
 class NoScreenCapture : public ScreenCapture {
 public:
-    std::optional<QString> capture(const QString &path) override;
+    ActionResult capture(const QString &path) override;
 };
 
 // Nothing to show the file in; the file stays where it was written.

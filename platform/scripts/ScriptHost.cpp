@@ -38,18 +38,18 @@ QString minimizeWindows(const QString &processName)
 
 } // namespace Scripts
 
-std::optional<QString> ScriptedDesktopActions::lockScreen() { return m_host.run(Scripts::lockScreen); }
-std::optional<QString> ScriptedDesktopActions::emptyTrash() { return m_host.run(Scripts::emptyTrash); }
-std::optional<QString> ScriptedDesktopActions::toggleDarkMode() { return m_host.run(Scripts::toggleDarkMode); }
-std::optional<QString> ScriptedDesktopActions::showDesktop() { return m_host.run(Scripts::showDesktop); }
-std::optional<QString> ScriptedDesktopActions::overview() { return m_host.run(Scripts::missionControl); }
+ActionResult ScriptedDesktopActions::lockScreen() { return m_host.run(Scripts::lockScreen); }
+ActionResult ScriptedDesktopActions::emptyTrash() { return m_host.run(Scripts::emptyTrash); }
+ActionResult ScriptedDesktopActions::toggleDarkMode() { return m_host.run(Scripts::toggleDarkMode); }
+ActionResult ScriptedDesktopActions::showDesktop() { return m_host.run(Scripts::showDesktop); }
+ActionResult ScriptedDesktopActions::overview() { return m_host.run(Scripts::missionControl); }
 
-std::optional<QString> ScriptedDesktopActions::setOutputVolume(int level)
+ActionResult ScriptedDesktopActions::setOutputVolume(int level)
 {
     return m_host.run(Scripts::outputVolume(level));
 }
 
-std::optional<QString> ScriptedDesktopActions::minimize(const RunningApplication &app)
+ActionResult ScriptedDesktopActions::minimize(const RunningApplication &app)
 {
     return m_host.run(Scripts::minimizeWindows(app.localizedName.value_or(app.bundleIdentifier.value_or(QString()))));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/DesktopActions.h"
 
 #include <QString>
@@ -11,7 +12,7 @@
 class ScriptHost {
 public:
     virtual ~ScriptHost() = default;
-    virtual std::optional<QString> run(const QString &source) = 0;
+    virtual ActionResult run(const QString &source) = 0;
 };
 
 // The desktop actions of a platform that carries them out as scripts
@@ -20,14 +21,14 @@ class ScriptedDesktopActions : public DesktopActions {
 public:
     explicit ScriptedDesktopActions(ScriptHost &host) : m_host(host) {}
 
-    std::optional<QString> lockScreen() override;
-    std::optional<QString> emptyTrash() override;
-    std::optional<QString> toggleDarkMode() override;
-    std::optional<QString> showDesktop() override;
-    std::optional<QString> overview() override;
-    std::optional<QString> setOutputVolume(int level) override;
+    ActionResult lockScreen() override;
+    ActionResult emptyTrash() override;
+    ActionResult toggleDarkMode() override;
+    ActionResult showDesktop() override;
+    ActionResult overview() override;
+    ActionResult setOutputVolume(int level) override;
     // The process is named by its display name, else its identifier.
-    std::optional<QString> minimize(const RunningApplication &app) override;
+    ActionResult minimize(const RunningApplication &app) override;
 
 private:
     ScriptHost &m_host;

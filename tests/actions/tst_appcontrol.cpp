@@ -255,7 +255,7 @@ private slots:
     {
         struct BlockingHost : ScriptHost {
             QSemaphore release;
-            std::optional<QString> run(const QString &) override { release.acquire(); return std::nullopt; }
+            ActionResult run(const QString &) override { release.acquire(); return std::nullopt; }
         } blocking;
         ScriptedDesktopActions actions(blocking);
         QuickActions(actions, log.sink()).emptyTrash();

@@ -214,7 +214,7 @@ private slots:
         // The entries are read on a worker; the first ask may come before them.
         const QString entry = home.filePath("data/applications/org.example.Stubborn.desktop");
         TRY_COMPARE(services.urlForApplication("org.example.Stubborn"), entry);
-        std::optional<QString> error = "no answer";
+        ActionResult error = "no answer";
         std::atomic<bool> answered = false;
         services.openApplication(entry, [&](std::optional<QString> e) { // on a worker
             error = e;

@@ -50,7 +50,7 @@ private slots:
         QTest::newRow("screenshot") << std::function([] { return capture.capture("/tmp/x.png"); });
         QTest::newRow("windows") << std::function([] { return applications.windowSteeringUnavailable(); });
         QTest::newRow("open") << std::function([] {
-            std::optional<QString> error;
+            ActionResult error;
             bool completed = false;
             applications.openApplication("/Applications/Notes.app", [&](std::optional<QString> e) {
                 completed = true;
@@ -63,7 +63,7 @@ private slots:
     void desktopRequestsFail()
     {
         QFETCH(std::function<std::optional<QString>()>, request);
-        const std::optional<QString> error = request();
+        const ActionResult error = request();
         QVERIFY(error);
         QVERIFY2(error->contains("needs a desktop"), qPrintable(*error));
     }
