@@ -1,11 +1,12 @@
 # make run      install what building and running need, build, start the application
-# make test     install the test tools too, build (plain and sanitized), run every test
+# make test     install the test tools too, build (plain, sanitized, portable core), run every test
 # make test-desktops  the window-control runs under GNOME Shell 45+ and KWin 6,
 #                inside a Debian 13 root built once into /var/cache (minutes)
 # make bench    build and run the benchmarks
 # make package  build the Debian package into $(BUILD)/
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+CORE_BUILD ?= build-core
 CMAKE_ARGS ?=
 
 .PHONY: run test test-desktops bench package setup setup-test build clean
@@ -24,7 +25,7 @@ run: build
 	@tools/run.sh $(BUILD)/tendril
 
 test: setup-test
-	@tools/test.sh $(BUILD) $(ASAN_BUILD)
+	@tools/test.sh $(BUILD) $(ASAN_BUILD) $(CORE_BUILD)
 
 test-desktops: setup
 	@tools/setup.sh desktops
@@ -39,4 +40,4 @@ package: build
 	@cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(CORE_BUILD)

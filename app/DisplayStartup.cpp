@@ -1,6 +1,6 @@
 #include "app/DisplayStartup.h"
 
-#include "platform/DesktopSession.h"
+#include "platform/freedesktop/DesktopSession.h"
 #include "platform/wayland/WlClipboardPasteboard.h"
 
 DisplayStartup::DisplayStartup()

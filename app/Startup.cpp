@@ -36,7 +36,7 @@ void applyLaunchOptions(TendrilApp &tendril, const LaunchOptions &options)
     tendril.settings().setWebRemoteOffForRun(!options.webRemote);
     tendril.webRemote().setPort(options.webPort);
     tendril.webRemote().setListenAddress(options.listenAddress);
-    tendril.settings().setAutostart(AutostartEntry(kDesktopId, QCoreApplication::applicationFilePath()));
+    tendril.settings().setAutostart(std::make_shared<AutostartEntry>(kDesktopId, QCoreApplication::applicationFilePath()));
 }
 
 // Notices about the phone, as the settings allow.

@@ -6,7 +6,7 @@
 // 60 s (running-app updates every 1.5 s, pings), target < 0.5 % of a core.
 #include "FreePort.h"
 #include "catalogue/MacAppStore.h"
-#include "platform/LinuxApplicationServices.h"
+#include "platform/linux/LinuxApplicationServices.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"
 #include "server/MacServerService.h"
 

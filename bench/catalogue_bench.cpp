@@ -1,5 +1,6 @@
 // Scan of 1,000 generated bundles whose icon files hold 1024 x 1024 images:
 // time, resident-memory growth, and the 128 x 128 PNG export of one icon.
+#include "ScanBenchmark.h"
 #include "tests/catalogue/CatalogueFixtures.h"
 
 #include "catalogue/IconCache.h"
@@ -113,14 +114,6 @@ void BM_CatalogueResidentMemory(benchmark::State &state)
 }
 BENCHMARK(BM_CatalogueResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_ScanInstalledApps(benchmark::State &state)
-{
-    for (auto _ : state) {
-        const QList<InstalledApp> apps = MacAppStore::scanInstalledApps();
-        benchmark::DoNotOptimize(apps.size());
-        state.counters["apps"] = double(apps.size());
-    }
-}
 BENCHMARK(BM_ScanInstalledApps)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // pngIconData for an application without a cached file: decode, draw, encode, write.

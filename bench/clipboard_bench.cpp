@@ -7,6 +7,7 @@
 #include "FakePlatform.h"
 
 #include "catalogue/MacAppStore.h"
+#include "platform/x11/QtPasteboard.h"
 #include "protocol/MessageCodec.h"
 #include "server/MacServerService.h"
 #include "transport/FrameBuffer.h"

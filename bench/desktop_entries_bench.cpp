@@ -5,13 +5,14 @@
 // catalogue, the 128 x 128 export of eight icons, resident-memory growth;
 // hostile icons (an 8 MB SVG of 100,000 paths, a 20,000 x 20,000 PNG).
 #include "FreePort.h"
+#include "ScanBenchmark.h"
 #include "tests/catalogue/CatalogueFixtures.h"
 #include "tests/catalogue/DesktopFixtures.h"
 #include "tests/server/FakePlatform.h"
 
 #include "catalogue/IconCache.h"
 #include "catalogue/MacAppStore.h"
-#include "platform/LinuxApplicationServices.h"
+#include "platform/linux/LinuxApplicationServices.h"
 #include "protocol/MessageCodec.h"
 #include "server/MacServerService.h"
 #include "transport/FrameBuffer.h"
@@ -348,14 +349,6 @@ void BM_DesktopCatalogue(benchmark::State &state)
 }
 BENCHMARK(BM_DesktopCatalogue)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_ScanInstalledApps(benchmark::State &state)
-{
-    for (auto _ : state) {
-        const QList<InstalledApp> apps = MacAppStore::scanInstalledApps();
-        benchmark::DoNotOptimize(apps.size());
-        state.counters["apps"] = double(apps.size());
-    }
-}
 BENCHMARK(BM_ScanInstalledApps)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

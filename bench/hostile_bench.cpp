@@ -8,8 +8,8 @@
 #include "catalogue/AppScanner.h"
 #include "catalogue/MacAppStore.h"
 #include "platform/bundles/BundleReader.h"
-#include "platform/LinuxApplicationServices.h"
-#include "platform/UserDefaults.h"
+#include "platform/linux/LinuxApplicationServices.h"
+#include "platform/files/SettingsUserDefaults.h"
 #include "protocol/MessageCodec.h"
 #include "server/MacServerService.h"
 

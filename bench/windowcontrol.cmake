@@ -2,7 +2,7 @@
 # delay and one control call. The script starts each compositor as the
 # end-to-end run does and runs the probe inside it.
 add_executable(windowcontrol_probe ${CMAKE_CURRENT_LIST_DIR}/windowcontrol_bench.cpp)
-target_link_libraries(windowcontrol_probe PRIVATE tendril_platform_actions)
+target_link_libraries(windowcontrol_probe PRIVATE tendril_platform_linux)
 set_target_properties(windowcontrol_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench/harness)
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/bench/windowcontrol_bench CONTENT "#!/bin/sh
 # Each compositor in turn; a missing one is skipped.

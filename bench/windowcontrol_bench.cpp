@@ -5,7 +5,7 @@
 //    program's frontmost value being current: median and p99, goal < 50 ms.
 // 2: one control call (activate) as the program makes it: median and p99,
 //    goal < 20 ms.
-#include "platform/DesktopSession.h"
+#include "platform/freedesktop/DesktopSession.h"
 #include "platform/WindowControl.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "catalogue/AppScanner.h"
 
 #include "platform/bundles/BundleReader.h"
-#include "platform/StandardLocations.h"
+#include "platform/files/StandardLocations.h"
 #include "platform/bundles/BundleIndex.h"
 
 #include <QCollator>

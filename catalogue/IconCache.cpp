@@ -1,6 +1,6 @@
 #include "catalogue/IconCache.h"
 
-#include "platform/StandardLocations.h"
+#include "platform/files/StandardLocations.h"
 #include "platform/files/RegularFile.h"
 
 #include <QBuffer>

@@ -4,7 +4,7 @@
 #include "catalogue/CatalogueLog.h"
 #include "catalogue/DesktopApps.h"
 #include "catalogue/IconCache.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/SettingsUserDefaults.h"
 
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrent>

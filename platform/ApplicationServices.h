@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QList>
 #include <QString>
 
@@ -34,7 +36,7 @@ public:
     // Launch (or activate) the application at `bundlePath`; completion gets
     // the error's description, or none on success.
     virtual void openApplication(const QString &bundlePath,
-                                 std::function<void(std::optional<QString> error)> completion) = 0;
+                                 std::function<void(ActionResult error)> completion) = 0;
 
     virtual void unhide(const RunningApplication &app) = 0;
     virtual void activate(const RunningApplication &app) = 0;

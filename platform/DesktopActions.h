@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/ApplicationServices.h"
 
 #include <QString>
@@ -13,13 +14,13 @@ class DesktopActions {
 public:
     virtual ~DesktopActions() = default;
 
-    virtual std::optional<QString> lockScreen() = 0;
-    virtual std::optional<QString> emptyTrash() = 0;
-    virtual std::optional<QString> toggleDarkMode() = 0;
-    virtual std::optional<QString> showDesktop() = 0;
-    virtual std::optional<QString> overview() = 0;
+    virtual ActionResult lockScreen() = 0;
+    virtual ActionResult emptyTrash() = 0;
+    virtual ActionResult toggleDarkMode() = 0;
+    virtual ActionResult showDesktop() = 0;
+    virtual ActionResult overview() = 0;
     // `level` is a whole percentage, 0 to 100.
-    virtual std::optional<QString> setOutputVolume(int level) = 0;
+    virtual ActionResult setOutputVolume(int level) = 0;
     // Every window of the application.
-    virtual std::optional<QString> minimize(const RunningApplication &app) = 0;
+    virtual ActionResult minimize(const RunningApplication &app) = 0;
 };

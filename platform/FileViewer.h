@@ -8,10 +8,3 @@ public:
     virtual ~FileViewer() = default;
     virtual void showFile(const QString &path) = 0;
 };
-
-// org.freedesktop.FileManager1 on the session bus; nothing happens when no
-// file manager answers.
-class FreedesktopFileViewer : public FileViewer {
-public:
-    void showFile(const QString &path) override;
-};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QString>
 
 #include <optional>
@@ -10,11 +12,5 @@
 class ScreenCapture {
 public:
     virtual ~ScreenCapture() = default;
-    virtual std::optional<QString> capture(const QString &path) = 0;
-};
-
-// scrot, as a child process.
-class ScrotScreenCapture : public ScreenCapture {
-public:
-    std::optional<QString> capture(const QString &path) override;
+    virtual ActionResult capture(const QString &path) = 0;
 };

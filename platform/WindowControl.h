@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -73,15 +75,15 @@ public:
     virtual QList<DesktopWindow> windows() = 0;
 
     // Brings the window to the front, unminimising it.
-    virtual std::optional<QString> activate(const QString &window) = 0;
-    virtual std::optional<QString> restore(const QStringList &windows) = 0;
-    virtual std::optional<QString> minimize(const QStringList &windows) = 0;
+    virtual ActionResult activate(const QString &window) = 0;
+    virtual ActionResult restore(const QStringList &windows) = 0;
+    virtual ActionResult minimize(const QStringList &windows) = 0;
     // Asks each window to close, as its close button would: the application
     // may ask the user about unsaved work, and may refuse.
-    virtual std::optional<QString> close(const QStringList &windows) = 0;
+    virtual ActionResult close(const QStringList &windows) = 0;
     // Shows the desktop, or brings the windows back when it is shown.
-    virtual std::optional<QString> toggleShowingDesktop() = 0;
-    virtual std::optional<QString> toggleOverview() = 0;
+    virtual ActionResult toggleShowingDesktop() = 0;
+    virtual ActionResult toggleOverview() = 0;
 
     // When the compositor made the report behind the last focus change (ms
     // since 1970, its clock is this machine's), for measuring how late it came.

@@ -1,6 +1,6 @@
 #include "server/AppSettings.h"
 
-#include "platform/UserDefaults.h"
+#include "platform/files/SettingsUserDefaults.h"
 #include "server/PeerAddress.h"
 
 AppSettings::AppSettings(ActionLog log, std::unique_ptr<UserDefaults> defaults, QObject *parent)
@@ -130,7 +130,7 @@ void AppSettings::setOpenAtLogin(bool on)
 {
     QString error;
     if (m_autostart && !m_autostart->setEnabled(on, &error))
-        m_log.write(QStringLiteral("[Settings] Cannot change %1: %2").arg(m_autostart->filePath(), error));
+        m_log.write(QStringLiteral("[Settings] Cannot change %1: %2").arg(m_autostart->location(), error));
     // Said even on failure, so the switch shows what the file says.
     emit openAtLoginChanged();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/UserDefaults.h"
-#include "platform/freedesktop/AutostartEntry.h"
+#include "platform/LoginItem.h"
 #include "server/ActionLog.h"
 
 #include <QObject>
@@ -60,7 +60,7 @@ public:
 
     // The user's autostart entry, read afresh each time: the file may change
     // outside the program. Off until the shell hands in the entry.
-    void setAutostart(const AutostartEntry &entry) { m_autostart = entry; }
+    void setAutostart(std::shared_ptr<const LoginItem> entry) { m_autostart = std::move(entry); }
     bool openAtLogin() const { return m_autostart && m_autostart->isEnabled(); }
     void setOpenAtLogin(bool on);
 
@@ -86,5 +86,5 @@ private:
     bool m_notificationsEnabled = true;
     bool m_webRemote = true;
     bool m_webRemoteOffForRun = false;
-    std::optional<AutostartEntry> m_autostart;
+    std::shared_ptr<const LoginItem> m_autostart;
 };

@@ -1,9 +1,9 @@
 // The dispatch table: what the server does with each received message.
-#include "server/AppControl.h"
-#include "server/ClipboardActions.h"
+#include "actions/AppControl.h"
+#include "actions/ClipboardActions.h"
 #include "server/MacServerService.h"
 #include "server/PairingGuard.h"
-#include "server/QuickActions.h"
+#include "actions/QuickActions.h"
 
 #include <type_traits>
 

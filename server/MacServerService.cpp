@@ -5,15 +5,16 @@
 #include "platform/ComputerName.h"
 #include "platform/Platform.h"
 #include "platform/ServiceAdvertiser.h"
-#include "server/AppControl.h"
+#include "actions/AppControl.h"
 #include "server/AppSettings.h"
-#include "server/ClipboardActions.h"
+#include "actions/ClipboardActions.h"
 #include "server/ConnectionGate.h"
 #include "server/LogCategories.h"
 #include "server/PairingGuard.h"
 #include "server/PeerAddress.h"
 #include "server/Pin.h"
-#include "server/QuickActions.h"
+#include "server/SelectionPush.h"
+#include "actions/QuickActions.h"
 #include "transport/ListenProblem.h"
 
 namespace {
@@ -40,6 +41,8 @@ MacServerService::MacServerService(MacAppStore &appStore, Platform *platform, QO
     connect(m_gate.get(), &ConnectionGate::admitted, this, &MacServerService::adoptConnection);
     // An icon rendered after its application was selected or restored.
     connect(&m_appStore, &MacAppStore::selectedIconsArrived, this, &MacServerService::sendAppList);
+    // A changed selection, shortly after the change.
+    new SelectionPush(m_appStore, *this);
     // One pending retry at most, also when the window starts the server
     // meanwhile; precise, as coarse timers fire up to 5 % early.
     m_listenerRetry.setSingleShot(true);

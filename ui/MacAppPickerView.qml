@@ -28,11 +28,6 @@ Item {
         store: picker.appStore
     }
 
-    SelectionPush {
-        store: picker.appStore
-        server: picker.server
-    }
-
     ColumnLayout {
         anchors.fill: parent
         spacing: 0

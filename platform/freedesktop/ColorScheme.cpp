@@ -6,7 +6,7 @@
 
 #include "platform/freedesktop/ColorScheme.h"
 
-#include "platform/ChildProcess.h"
+#include "platform/freedesktop/ChildProcess.h"
 #include "platform/freedesktop/DBusCall.h"
 
 #include <QDBusVariant>
@@ -42,7 +42,7 @@ bool desktopIs(const char *name)
     return desktops.contains(QLatin1String(name), Qt::CaseInsensitive);
 }
 
-std::optional<QString> switchGnome(std::optional<bool> dark)
+ActionResult switchGnome(std::optional<bool> dark)
 {
     GSettingsSchemaSource *source = g_settings_schema_source_get_default();
     GSettingsSchema *schema = source ? g_settings_schema_source_lookup(source, gnomeSchema, TRUE) : nullptr;
@@ -69,7 +69,7 @@ std::optional<QString> switchGnome(std::optional<bool> dark)
 
 } // namespace
 
-std::optional<QString> toggleColorScheme()
+ActionResult toggleColorScheme()
 {
     QString portalError;
     const std::optional<bool> dark = portalPrefersDark(&portalError);

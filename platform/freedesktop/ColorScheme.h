@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QString>
 
 #include <optional>
@@ -9,4 +11,4 @@
 // color-scheme); GNOME is switched through its GSettings key, KDE Plasma
 // through plasma-apply-colorscheme. Any other desktop is an error: nothing
 // there says which setting every program follows.
-std::optional<QString> toggleColorScheme();
+ActionResult toggleColorScheme();

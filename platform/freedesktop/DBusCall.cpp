@@ -8,8 +8,8 @@ namespace {
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 } // namespace
 
-std::optional<QString> call(const QDBusConnection &bus, const Target &target, const QString &method,
-                            const QVariantList &arguments, QVariantList *reply, int timeoutMs)
+ActionResult call(const QDBusConnection &bus, const Target &target, const QString &method,
+                  const QVariantList &arguments, QVariantList *reply, int timeoutMs)
 {
     if (!bus.isConnected())
         return QStringLiteral("no D-Bus connection (%1)").arg(bus.lastError().message());
@@ -23,8 +23,8 @@ std::optional<QString> call(const QDBusConnection &bus, const Target &target, co
     return std::nullopt;
 }
 
-std::optional<QString> property(const QDBusConnection &bus, const Target &target, const QString &name,
-                                QVariant *value)
+ActionResult property(const QDBusConnection &bus, const Target &target, const QString &name,
+                      QVariant *value)
 {
     QVariantList reply;
     const Target properties{target.service, target.path, propertiesInterface};
@@ -34,8 +34,8 @@ std::optional<QString> property(const QDBusConnection &bus, const Target &target
     return std::nullopt;
 }
 
-std::optional<QString> setProperty(const QDBusConnection &bus, const Target &target, const QString &name,
-                                   const QVariant &value)
+ActionResult setProperty(const QDBusConnection &bus, const Target &target, const QString &name,
+                         const QVariant &value)
 {
     const Target properties{target.service, target.path, propertiesInterface};
     return call(bus, properties, QStringLiteral("Set"),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QDBusConnection>
 #include <QString>
 #include <QVariant>
@@ -18,14 +20,14 @@ struct Target {
 
 // Calls `method` and waits for the reply. The reply's arguments go to `reply`
 // when given; the error's text, or none.
-std::optional<QString> call(const QDBusConnection &bus, const Target &target, const QString &method,
-                            const QVariantList &arguments = {}, QVariantList *reply = nullptr,
-                            int timeoutMs = 5000);
+ActionResult call(const QDBusConnection &bus, const Target &target, const QString &method,
+                  const QVariantList &arguments = {}, QVariantList *reply = nullptr,
+                  int timeoutMs = 5000);
 
 // A property through org.freedesktop.DBus.Properties.
-std::optional<QString> property(const QDBusConnection &bus, const Target &target, const QString &name,
-                                QVariant *value);
-std::optional<QString> setProperty(const QDBusConnection &bus, const Target &target, const QString &name,
-                                   const QVariant &value);
+ActionResult property(const QDBusConnection &bus, const Target &target, const QString &name,
+                      QVariant *value);
+ActionResult setProperty(const QDBusConnection &bus, const Target &target, const QString &name,
+                         const QVariant &value);
 
 } // namespace DBusCall

@@ -27,7 +27,7 @@ GDesktopAppInfo *appInfoOf(const QString &desktopFile)
 
 } // namespace
 
-std::optional<QString> launchDesktopEntry(const QString &desktopFile)
+ActionResult launchDesktopEntry(const QString &desktopFile)
 {
     GDesktopAppInfo *info = appInfoOf(desktopFile);
     if (!info)
@@ -46,7 +46,7 @@ std::optional<QString> launchDesktopEntry(const QString &desktopFile)
             startInTransientScope(*static_cast<const QString *>(id), pid);
         },
         &desktopId, &error);
-    std::optional<QString> result;
+    ActionResult result;
     if (!launched)
         result = error ? QString::fromUtf8(error->message) : QStringLiteral("%1 could not be started").arg(desktopFile);
     if (error)

@@ -23,7 +23,7 @@ bool renameOver(const QString &from, const QString &to)
 
 } // namespace
 
-std::optional<QString> moveFile(const QString &from, const QString &to)
+ActionResult moveFile(const QString &from, const QString &to)
 {
     const QFileInfo source(from);
     if (source.isSymLink() || !source.isFile())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QString>
 
 #include <optional>
@@ -7,4 +9,4 @@
 // Moves a regular file to `to`, across file systems too, replacing what is
 // there (a link at `to` is replaced, never written through). The folder of
 // `to` is made when missing. On failure the file stays where it was.
-std::optional<QString> moveFile(const QString &from, const QString &to);
+ActionResult moveFile(const QString &from, const QString &to);

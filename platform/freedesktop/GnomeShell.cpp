@@ -2,7 +2,7 @@
 
 #include "platform/freedesktop/DBusCall.h"
 
-std::optional<QString> toggleGnomeOverview()
+ActionResult toggleGnomeOverview()
 {
     const DBusCall::Target shell{QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
                                  QStringLiteral("org.gnome.Shell")};

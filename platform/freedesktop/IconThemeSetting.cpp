@@ -2,7 +2,7 @@
 #include <gio/gio.h>
 
 #include "platform/freedesktop/IconTheme.h"
-#include "platform/StandardLocations.h"
+#include "platform/files/StandardLocations.h"
 
 #include <QSettings>
 

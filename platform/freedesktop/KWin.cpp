@@ -2,7 +2,7 @@
 
 #include "platform/freedesktop/DBusCall.h"
 
-std::optional<QString> invokeKWinShortcut(const QString &name)
+ActionResult invokeKWinShortcut(const QString &name)
 {
     const DBusCall::Target kwin{QStringLiteral("org.kde.kglobalaccel"), QStringLiteral("/component/kwin"),
                                 QStringLiteral("org.kde.kglobalaccel.Component")};

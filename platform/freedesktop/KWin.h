@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QString>
 
 #include <optional>
@@ -7,4 +9,4 @@
 // Triggers one of KWin's global shortcuts by its name ("Overview", "Show
 // Desktop") through the shortcut daemon on the session bus, as pressing its
 // keys would; works on X11 and Wayland alike.
-std::optional<QString> invokeKWinShortcut(const QString &name);
+ActionResult invokeKWinShortcut(const QString &name);

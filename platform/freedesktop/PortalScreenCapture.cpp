@@ -1,8 +1,9 @@
 #include "platform/freedesktop/PortalScreenCapture.h"
 
-#include "platform/DesktopSession.h"
+#include "platform/freedesktop/DesktopSession.h"
 #include "platform/freedesktop/DBusCall.h"
 #include "platform/freedesktop/FileMove.h"
+#include "platform/freedesktop/ScrotScreenCapture.h"
 
 #include <QDBusObjectPath>
 #include <QEventLoop>
@@ -62,12 +63,12 @@ QString expectedRequestPath(const QString &token)
 
 // scrot reads the X server's screen, which holds nothing under a Wayland
 // compositor's XWayland: only an X11 session falls back to it.
-std::optional<QString> captureWithScrot(const QString &path, const QString &portalError)
+ActionResult captureWithScrot(const QString &path, const QString &portalError)
 {
     const DesktopSession &session = DesktopSession::current();
     if (session.wayland || !session.x11Display)
         return QStringLiteral("Cannot take a screenshot: %1").arg(portalError);
-    if (std::optional<QString> error = ScrotScreenCapture().capture(path))
+    if (ActionResult error = ScrotScreenCapture().capture(path))
         return QStringLiteral("Cannot take a screenshot: %1; %2").arg(portalError, *error);
     return std::nullopt;
 }
@@ -76,7 +77,7 @@ std::optional<QString> captureWithScrot(const QString &path, const QString &port
 
 PortalScreenCapture::PortalScreenCapture(int responseTimeoutMs) : m_responseTimeoutMs(responseTimeoutMs) {}
 
-std::optional<QString> PortalScreenCapture::capture(const QString &path)
+ActionResult PortalScreenCapture::capture(const QString &path)
 {
     const QString token = QStringLiteral("tendril%1").arg(QRandomGenerator::global()->generate());
     ResponseWaiter waiter;
@@ -88,7 +89,7 @@ std::optional<QString> PortalScreenCapture::capture(const QString &path)
     const QVariantMap options{{QStringLiteral("handle_token"), token},
                               {QStringLiteral("interactive"), false}};
     QVariantList reply;
-    if (std::optional<QString> error = DBusCall::call(QDBusConnection::sessionBus(), screenshot,
+    if (ActionResult error = DBusCall::call(QDBusConnection::sessionBus(), screenshot,
                                                       QStringLiteral("Screenshot"), {QString(), options}, &reply)) {
         waiter.listen(requestPath, false);
         return captureWithScrot(path, *error);

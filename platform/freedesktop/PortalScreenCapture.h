@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/ScreenCapture.h"
 
 // The screenshot portal (org.freedesktop.portal.Screenshot, not interactive),
@@ -9,7 +10,7 @@ class PortalScreenCapture : public ScreenCapture {
 public:
     // How long the portal may take to answer after it took the request.
     explicit PortalScreenCapture(int responseTimeoutMs = 10000);
-    std::optional<QString> capture(const QString &path) override;
+    ActionResult capture(const QString &path) override;
 
 private:
     int m_responseTimeoutMs;

@@ -1,16 +1,16 @@
 #include "platform/freedesktop/SessionLock.h"
 
-#include "platform/ChildProcess.h"
+#include "platform/freedesktop/ChildProcess.h"
 #include "platform/freedesktop/DBusCall.h"
 
-std::optional<QString> lockSession()
+ActionResult lockSession()
 {
     // "auto" is logind's name for the caller's session, or else the user's
     // graphical one.
     const DBusCall::Target logind{QStringLiteral("org.freedesktop.login1"),
                                   QStringLiteral("/org/freedesktop/login1/session/auto"),
                                   QStringLiteral("org.freedesktop.login1.Session")};
-    const std::optional<QString> viaLogind =
+    const ActionResult viaLogind =
         DBusCall::call(QDBusConnection::systemBus(), logind, QStringLiteral("Lock"));
     if (!viaLogind)
         return std::nullopt;
@@ -18,12 +18,12 @@ std::optional<QString> lockSession()
     const DBusCall::Target screenSaver{QStringLiteral("org.freedesktop.ScreenSaver"),
                                        QStringLiteral("/org/freedesktop/ScreenSaver"),
                                        QStringLiteral("org.freedesktop.ScreenSaver")};
-    const std::optional<QString> viaScreenSaver =
+    const ActionResult viaScreenSaver =
         DBusCall::call(QDBusConnection::sessionBus(), screenSaver, QStringLiteral("Lock"));
     if (!viaScreenSaver)
         return std::nullopt;
 
-    const std::optional<QString> viaTool =
+    const ActionResult viaTool =
         runChildProcess(QStringLiteral("xdg-screensaver"), {QStringLiteral("lock")});
     if (!viaTool)
         return std::nullopt;

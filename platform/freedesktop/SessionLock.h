@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QString>
 
 #include <optional>
@@ -7,4 +9,4 @@
 // Locks the screen of the session this program runs in: logind's
 // Session.Lock on the system bus, else the desktop's ScreenSaver.Lock on the
 // session bus, else xdg-screensaver. Every attempt's error when all fail.
-std::optional<QString> lockSession();
+ActionResult lockSession();

@@ -82,7 +82,7 @@ QStringList trashFolders(const QStringList &volumes)
     return folders;
 }
 
-std::optional<QString> emptyTrashFolders(const QStringList &folders)
+ActionResult emptyTrashFolders(const QStringList &folders)
 {
     int failures = 0;
     for (const QString &trash : folders) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ActionResult.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -16,4 +18,4 @@ QStringList trashFolders(const QStringList &volumes);
 
 // Removes everything inside each trash folder; links are removed, never
 // followed, and a trash folder that is itself a link is left alone.
-std::optional<QString> emptyTrashFolders(const QStringList &folders);
+ActionResult emptyTrashFolders(const QStringList &folders);

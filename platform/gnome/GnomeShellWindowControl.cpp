@@ -49,10 +49,10 @@ GnomeShellWindowControl::GnomeShellWindowControl()
     m_report = report;
 }
 
-std::optional<QString> GnomeShellWindowControl::refresh(WindowReport *report)
+ActionResult GnomeShellWindowControl::refresh(WindowReport *report)
 {
     QVariantList reply;
-    if (std::optional<QString> error = DBusCall::call(QDBusConnection::sessionBus(), extension, QStringLiteral("Windows"),
+    if (ActionResult error = DBusCall::call(QDBusConnection::sessionBus(), extension, QStringLiteral("Windows"),
                                                       {}, &reply, 2000))
         return error;
     std::optional<WindowReport> parsed = parseWindowReport(reply.value(0).toString().toUtf8());
@@ -125,45 +125,45 @@ QList<DesktopWindow> GnomeShellWindowControl::windows()
     return report.windows;
 }
 
-std::optional<QString> GnomeShellWindowControl::call(const QString &method, const QVariantList &arguments)
+ActionResult GnomeShellWindowControl::call(const QString &method, const QVariantList &arguments)
 {
     if (std::optional<QString> reason = pending())
         return reason;
-    if (std::optional<QString> error = DBusCall::call(QDBusConnection::sessionBus(), extension, method, arguments))
+    if (ActionResult error = DBusCall::call(QDBusConnection::sessionBus(), extension, method, arguments))
         return QStringLiteral("GNOME Shell's window control: %1").arg(*error);
     return std::nullopt;
 }
 
-std::optional<QString> GnomeShellWindowControl::activate(const QString &window)
+ActionResult GnomeShellWindowControl::activate(const QString &window)
 {
     return call(QStringLiteral("Activate"), {window});
 }
 
-std::optional<QString> GnomeShellWindowControl::restore(const QStringList &windows)
+ActionResult GnomeShellWindowControl::restore(const QStringList &windows)
 {
     return call(QStringLiteral("Restore"), {windows});
 }
 
-std::optional<QString> GnomeShellWindowControl::minimize(const QStringList &windows)
+ActionResult GnomeShellWindowControl::minimize(const QStringList &windows)
 {
     return call(QStringLiteral("Minimize"), {windows});
 }
 
-std::optional<QString> GnomeShellWindowControl::close(const QStringList &windows)
+ActionResult GnomeShellWindowControl::close(const QStringList &windows)
 {
     return call(QStringLiteral("Close"), {windows});
 }
 
-std::optional<QString> GnomeShellWindowControl::toggleShowingDesktop()
+ActionResult GnomeShellWindowControl::toggleShowingDesktop()
 {
-    if (std::optional<QString> error = call(QStringLiteral("ToggleShowingDesktop"), {}))
+    if (ActionResult error = call(QStringLiteral("ToggleShowingDesktop"), {}))
         return QStringLiteral("Cannot show the desktop: %1").arg(*error);
     return std::nullopt;
 }
 
-std::optional<QString> GnomeShellWindowControl::toggleOverview()
+ActionResult GnomeShellWindowControl::toggleOverview()
 {
-    if (std::optional<QString> error = call(QStringLiteral("ToggleOverview"), {}))
+    if (ActionResult error = call(QStringLiteral("ToggleOverview"), {}))
         return QStringLiteral("Mission Control has no counterpart on this desktop: %1").arg(*error);
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/WindowControl.h"
 
 #include <QMutex>
@@ -21,12 +22,12 @@ public:
     std::optional<QString> notice() override;
     std::optional<FocusedApplication> focused() override;
     QList<DesktopWindow> windows() override;
-    std::optional<QString> activate(const QString &window) override;
-    std::optional<QString> restore(const QStringList &windows) override;
-    std::optional<QString> minimize(const QStringList &windows) override;
-    std::optional<QString> close(const QStringList &windows) override;
-    std::optional<QString> toggleShowingDesktop() override;
-    std::optional<QString> toggleOverview() override;
+    ActionResult activate(const QString &window) override;
+    ActionResult restore(const QStringList &windows) override;
+    ActionResult minimize(const QStringList &windows) override;
+    ActionResult close(const QStringList &windows) override;
+    ActionResult toggleShowingDesktop() override;
+    ActionResult toggleOverview() override;
 
     // Why window control waits, for the window's status area; none once it works.
     std::optional<QString> pending();
@@ -36,8 +37,8 @@ private slots:
 
 private:
     // Asks the extension for its windows; an error when it does not answer.
-    std::optional<QString> refresh(WindowReport *report);
-    std::optional<QString> call(const QString &method, const QVariantList &arguments);
+    ActionResult refresh(WindowReport *report);
+    ActionResult call(const QString &method, const QVariantList &arguments);
 
     QMutex m_mutex;
     WindowReport m_report;

@@ -112,7 +112,7 @@ void KWinWindowControl::startWatch()
     const QJsonObject target{{QStringLiteral("service"), bus.baseService()},
                              {QStringLiteral("path"), watchPath},
                              {QStringLiteral("interface"), watchInterface}};
-    std::optional<QString> failure =
+    ActionResult failure =
         runScript(QStringLiteral("const target = %1;\n").arg(jsonText(target)) + QLatin1String(watcher), pluginName("watch", 0));
     QMutexLocker lock(&m_mutex);
     m_failure = std::move(failure);
@@ -125,7 +125,7 @@ KWinWindowControl::~KWinWindowControl()
                        nullptr, 1000);
 }
 
-std::optional<QString> KWinWindowControl::runScript(const QString &source, const QString &name)
+ActionResult KWinWindowControl::runScript(const QString &source, const QString &name)
 {
     const QString path = m_scripts.filePath(name + QStringLiteral(".js"));
     QFile file(path);
@@ -135,12 +135,12 @@ std::optional<QString> KWinWindowControl::runScript(const QString &source, const
     const QDBusConnection bus = QDBusConnection::sessionBus();
     QVariantList reply;
     // loadScript is overloaded: the name picks the one with a plugin name.
-    if (std::optional<QString> error = DBusCall::call(bus, scripting, QStringLiteral("loadScript"), {path, name}, &reply))
+    if (ActionResult error = DBusCall::call(bus, scripting, QStringLiteral("loadScript"), {path, name}, &reply))
         return QStringLiteral("KWin did not load the script: %1").arg(*error);
     const int id = reply.value(0).toInt();
     if (id < 0)
         return QStringLiteral("KWin refused the script %1").arg(name);
-    std::optional<QString> error;
+    ActionResult error;
     for (const QString &scriptPath : scriptPaths(id)) {
         error = DBusCall::call(bus, {scripting.service, scriptPath, QStringLiteral("org.kde.kwin.Script")},
                                QStringLiteral("run"));
@@ -150,9 +150,9 @@ std::optional<QString> KWinWindowControl::runScript(const QString &source, const
     return QStringLiteral("KWin did not run the script: %1").arg(*error);
 }
 
-std::optional<QString> KWinWindowControl::act(const QString &operation, const QStringList &windows)
+ActionResult KWinWindowControl::act(const QString &operation, const QStringList &windows)
 {
-    if (std::optional<QString> failure = unavailable())
+    if (ActionResult failure = unavailable())
         return failure;
     const int call = ++m_calls;
     // KWin has read the script files of earlier requests by now.
@@ -206,42 +206,42 @@ QList<DesktopWindow> KWinWindowControl::windows()
     return m_report.windows;
 }
 
-std::optional<QString> KWinWindowControl::activate(const QString &window)
+ActionResult KWinWindowControl::activate(const QString &window)
 {
     return act(QStringLiteral("activate"), {window});
 }
 
-std::optional<QString> KWinWindowControl::restore(const QStringList &windows)
+ActionResult KWinWindowControl::restore(const QStringList &windows)
 {
     return act(QStringLiteral("restore"), windows);
 }
 
-std::optional<QString> KWinWindowControl::minimize(const QStringList &windows)
+ActionResult KWinWindowControl::minimize(const QStringList &windows)
 {
     return act(QStringLiteral("minimize"), windows);
 }
 
-std::optional<QString> KWinWindowControl::close(const QStringList &windows)
+ActionResult KWinWindowControl::close(const QStringList &windows)
 {
     return act(QStringLiteral("close"), windows);
 }
 
-std::optional<QString> KWinWindowControl::toggleShowingDesktop()
+ActionResult KWinWindowControl::toggleShowingDesktop()
 {
     // Over this program's own connection, which stays: KWin takes the desktop
     // back when the asking connection goes.
     const QDBusConnection bus = QDBusConnection::sessionBus();
     QVariant showing;
-    if (std::optional<QString> error = DBusCall::property(bus, kwin, QStringLiteral("showingDesktop"), &showing))
+    if (ActionResult error = DBusCall::property(bus, kwin, QStringLiteral("showingDesktop"), &showing))
         return QStringLiteral("Cannot show the desktop: KWin: %1").arg(*error);
-    if (std::optional<QString> error = DBusCall::call(bus, kwin, QStringLiteral("showDesktop"), {!showing.toBool()}))
+    if (ActionResult error = DBusCall::call(bus, kwin, QStringLiteral("showDesktop"), {!showing.toBool()}))
         return QStringLiteral("Cannot show the desktop: KWin: %1").arg(*error);
     return std::nullopt;
 }
 
-std::optional<QString> KWinWindowControl::toggleOverview()
+ActionResult KWinWindowControl::toggleOverview()
 {
-    if (std::optional<QString> error = invokeKWinShortcut(QStringLiteral("Overview")))
+    if (ActionResult error = invokeKWinShortcut(QStringLiteral("Overview")))
         return QStringLiteral("Mission Control has no counterpart on this desktop: KWin: %1").arg(*error);
     return std::nullopt;
 }

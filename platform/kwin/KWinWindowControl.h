@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/WindowControl.h"
 
 #include <QDBusContext>
@@ -24,12 +25,12 @@ public:
     std::optional<QString> unavailable() override;
     std::optional<FocusedApplication> focused() override;
     QList<DesktopWindow> windows() override;
-    std::optional<QString> activate(const QString &window) override;
-    std::optional<QString> restore(const QStringList &windows) override;
-    std::optional<QString> minimize(const QStringList &windows) override;
-    std::optional<QString> close(const QStringList &windows) override;
-    std::optional<QString> toggleShowingDesktop() override;
-    std::optional<QString> toggleOverview() override;
+    ActionResult activate(const QString &window) override;
+    ActionResult restore(const QStringList &windows) override;
+    ActionResult minimize(const QStringList &windows) override;
+    ActionResult close(const QStringList &windows) override;
+    ActionResult toggleShowingDesktop() override;
+    ActionResult toggleOverview() override;
 
     // The object path of loaded script `id`: "/ID" before Plasma 6.
     static QStringList scriptPaths(int id);
@@ -42,8 +43,8 @@ private:
     // Loads the watcher script into KWin, which reports from then on.
     void startWatch();
     // Loads `source` as a script and runs it.
-    std::optional<QString> runScript(const QString &source, const QString &name);
-    std::optional<QString> act(const QString &operation, const QStringList &windows);
+    ActionResult runScript(const QString &source, const QString &name);
+    ActionResult act(const QString &operation, const QStringList &windows);
 
     QTemporaryDir m_scripts;
     std::optional<QString> m_failure; // why the watcher is not running; guarded by m_mutex

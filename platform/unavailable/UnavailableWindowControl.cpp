@@ -21,15 +21,15 @@ std::optional<QString> UnavailableWindowControl::unavailable()
     return m_reason;
 }
 
-std::optional<QString> UnavailableWindowControl::toggleShowingDesktop()
+ActionResult UnavailableWindowControl::toggleShowingDesktop()
 {
-    const std::optional<QString> kwin = invokeKWinShortcut(QStringLiteral("Show Desktop"));
+    const ActionResult kwin = invokeKWinShortcut(QStringLiteral("Show Desktop"));
     if (!kwin)
         return std::nullopt;
     return QStringLiteral("Cannot show the desktop: %1; KWin: %2").arg(m_reason, *kwin);
 }
 
-std::optional<QString> UnavailableWindowControl::toggleOverview()
+ActionResult UnavailableWindowControl::toggleOverview()
 {
     return toggleShellOverview();
 }

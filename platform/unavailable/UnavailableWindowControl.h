@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/WindowControl.h"
 
 // A desktop whose compositor lets no program steer other applications'
@@ -13,12 +14,12 @@ public:
     std::optional<QString> unavailable() override;
     std::optional<FocusedApplication> focused() override { return std::nullopt; }
     QList<DesktopWindow> windows() override { return {}; }
-    std::optional<QString> activate(const QString &) override { return m_reason; }
-    std::optional<QString> restore(const QStringList &) override { return m_reason; }
-    std::optional<QString> minimize(const QStringList &) override { return m_reason; }
-    std::optional<QString> close(const QStringList &) override { return m_reason; }
-    std::optional<QString> toggleShowingDesktop() override;
-    std::optional<QString> toggleOverview() override;
+    ActionResult activate(const QString &) override { return m_reason; }
+    ActionResult restore(const QStringList &) override { return m_reason; }
+    ActionResult minimize(const QStringList &) override { return m_reason; }
+    ActionResult close(const QStringList &) override { return m_reason; }
+    ActionResult toggleShowingDesktop() override;
+    ActionResult toggleOverview() override;
 
     // The reasons for a session without window control.
     static QString waylandReason();

@@ -10,7 +10,7 @@ const QString noDisplay = QStringLiteral("no X display");
 
 // Each id as an X window, skipping any that is not one.
 template<typename Request>
-std::optional<QString> forEach(X11Desktop *desktop, const QStringList &windows, Request request)
+ActionResult forEach(X11Desktop *desktop, const QStringList &windows, Request request)
 {
     if (!desktop)
         return noDisplay;
@@ -117,7 +117,7 @@ std::optional<QString> X11WindowControl::close(const QStringList &windows)
 std::optional<QString> X11WindowControl::toggleShowingDesktop()
 {
     // KWin first: its own shortcut also works where the hint is missing.
-    const std::optional<QString> kwin = invokeKWinShortcut(QStringLiteral("Show Desktop"));
+    const ActionResult kwin = invokeKWinShortcut(QStringLiteral("Show Desktop"));
     if (!kwin)
         return std::nullopt;
     QMutexLocker lock(&m_mutex);

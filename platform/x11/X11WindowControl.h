@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/WindowControl.h"
 
 #include <QMutex>
@@ -21,12 +22,12 @@ public:
     std::optional<QString> unavailable() override;
     std::optional<FocusedApplication> focused() override;
     QList<DesktopWindow> windows() override;
-    std::optional<QString> activate(const QString &window) override;
-    std::optional<QString> restore(const QStringList &windows) override;
-    std::optional<QString> minimize(const QStringList &windows) override;
-    std::optional<QString> close(const QStringList &windows) override;
-    std::optional<QString> toggleShowingDesktop() override;
-    std::optional<QString> toggleOverview() override;
+    ActionResult activate(const QString &window) override;
+    ActionResult restore(const QStringList &windows) override;
+    ActionResult minimize(const QStringList &windows) override;
+    ActionResult close(const QStringList &windows) override;
+    ActionResult toggleShowingDesktop() override;
+    ActionResult toggleOverview() override;
 
 private:
     X11Desktop *desktop(); // none without a display; call locked

@@ -1,9 +1,9 @@
 // App control against real processes started from test bundles in a
 // temporary home; quick actions, volume and minimise as the scripts a
 // scripting platform runs, against a recording script host.
-#include "platform/LinuxApplicationServices.h"
-#include "server/AppControl.h"
-#include "server/QuickActions.h"
+#include "platform/linux/LinuxApplicationServices.h"
+#include "actions/AppControl.h"
+#include "actions/QuickActions.h"
 #include "tests/catalogue/CatalogueFixtures.h"
 #include "tests/server/FakePlatform.h"
 
@@ -257,7 +257,7 @@ private slots:
     {
         struct BlockingHost : ScriptHost {
             QSemaphore release;
-            std::optional<QString> run(const QString &) override { release.acquire(); return std::nullopt; }
+            ActionResult run(const QString &) override { release.acquire(); return std::nullopt; }
         } blocking;
         ScriptedDesktopActions actions(blocking);
         QuickActions(actions, log.sink()).emptyTrash();

@@ -1,10 +1,10 @@
 // Clipboard actions on the real X11 clipboard, checked from outside with
 // xclip; screenshots with the real capture tool, shown through a file manager
 // on a private session bus.
-#include "platform/FileViewer.h"
-#include "platform/Pasteboard.h"
-#include "platform/ScreenCapture.h"
-#include "server/ClipboardActions.h"
+#include "platform/freedesktop/FreedesktopFileViewer.h"
+#include "platform/x11/QtPasteboard.h"
+#include "platform/freedesktop/ScrotScreenCapture.h"
+#include "actions/ClipboardActions.h"
 #include "tests/server/FakePlatform.h"
 #include "tests/services/PrivateBus.h"
 

@@ -2,8 +2,8 @@
 // launched from desktop entries, seen running and in front, hidden, shown,
 // activated and asked to quit (window-less ones get SIGTERM: see the weston
 // run in tests/e2e); and the scripts that ask the window manager.
-#include "platform/LinuxApplicationServices.h"
-#include "platform/LinuxDesktopActions.h"
+#include "platform/linux/LinuxApplicationServices.h"
+#include "platform/linux/LinuxDesktopActions.h"
 #include "platform/x11/X11WindowControl.h"
 #include "tests/TestTime.h"
 #include "tests/server/FakePlatform.h"
@@ -214,7 +214,7 @@ private slots:
         // The entries are read on a worker; the first ask may come before them.
         const QString entry = home.filePath("data/applications/org.example.Stubborn.desktop");
         TRY_COMPARE(services.urlForApplication("org.example.Stubborn"), entry);
-        std::optional<QString> error = "no answer";
+        ActionResult error = "no answer";
         std::atomic<bool> answered = false;
         services.openApplication(entry, [&](std::optional<QString> e) { // on a worker
             error = e;

@@ -6,6 +6,7 @@
 #include "tests/TestTime.h"
 
 #include "app/CommandLine.h"
+#include "platform/freedesktop/AutostartEntry.h"
 #include "app/ConnectionNotices.h"
 #include "server/LogOutput.h"
 #include "app/TrayMenu.h"
@@ -171,7 +172,7 @@ private slots:
     void settingsSwitches()
     {
         qputenv("XDG_CONFIG_HOME", (f.home.path() + "/config").toUtf8());
-        const AutostartEntry autostart("com.larkspire.Tendril", "/opt/My $Apps/tendril");
+        const auto autostart = std::make_shared<AutostartEntry>("com.larkspire.Tendril", "/opt/My $Apps/tendril");
         AppSettings settings;
         QVERIFY(settings.notificationsEnabled());
         QVERIFY(!settings.openAtLogin()); // no entry handed in yet

@@ -12,8 +12,8 @@
 #include "platform/bundles/BundleIndex.h"
 #include "platform/bundles/BundleReader.h"
 #include "platform/bundles/PlistBounds.h"
-#include "platform/StandardLocations.h"
-#include "platform/UserDefaults.h"
+#include "platform/files/StandardLocations.h"
+#include "platform/files/SettingsUserDefaults.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "platform/ActionResult.h"
 #include "platform/ApplicationServices.h"
 #include "platform/ComputerName.h"
 #include "platform/FileViewer.h"
 #include "platform/Pasteboard.h"
 #include "platform/Platform.h"
 #include "platform/ScreenCapture.h"
-#include "platform/ScriptHost.h"
+#include "platform/scripts/ScriptHost.h"
 #include "platform/ServiceAdvertiser.h"
 #include "server/ActionLog.h"
 
@@ -59,8 +60,8 @@ struct FakeApplications : ApplicationServices {
 struct RecordingScripts : ScriptHost {
     QMutex mutex;
     QStringList sources;
-    std::optional<QString> error;
-    std::optional<QString> run(const QString &source) override
+    ActionResult error;
+    ActionResult run(const QString &source) override
     {
         QMutexLocker lock(&mutex);
         sources << source;
@@ -90,7 +91,7 @@ struct MemoryPasteboard : Pasteboard {
 };
 
 struct NoScreenCapture : ScreenCapture {
-    std::optional<QString> capture(const QString &) override { return QStringLiteral("no screen here"); }
+    ActionResult capture(const QString &) override { return QStringLiteral("no screen here"); }
 };
 
 struct RecordingFileViewer : FileViewer {

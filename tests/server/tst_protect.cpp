@@ -5,7 +5,7 @@
 #include "tests/services/PrivateBus.h"
 #include "TestPhone.h"
 
-#include "platform/UserDefaults.h"
+#include "platform/files/SettingsUserDefaults.h"
 #include "platform/freedesktop/FreedesktopNotifications.h"
 #include "server/AppSettings.h"
 

@@ -6,6 +6,7 @@
 #include "server/PinThrottle.h"
 #include "tests/TestTime.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 
 #include <algorithm>
@@ -304,6 +305,45 @@ private slots:
     }
 
     // Only the timer's own report hides this program as frontmost.
+    // The list goes out 0.05 s after each change of the selection, with the
+    // selection as it is then, and only while a phone is connected.
+    void selectionChangesSendOneCurrentListEach()
+    {
+        const auto toggle = [&](const QStringList &bundleIDs) {
+            for (const QString &id : bundleIDs)
+                store->toggleSelection(InstalledApp{QUuid::createUuid(), id, id, std::nullopt, QString()});
+        };
+        const auto appLists = [](const TestPhone &phone) {
+            QList<QStringList> lists;
+            for (const TDMessage &message : phone.received)
+                if (const auto *update = message.get<td::AppListUpdate>()) {
+                    lists.append(QStringList());
+                    for (const AppItem &item : update->apps)
+                        lists.last().append(item.bundleIdentifier);
+                }
+            return lists;
+        };
+        toggle({"com.example.safari"}); // no phone yet
+        QTest::qWait(scaledMs(150));
+        startServer();
+        auto phone = connectPhone();
+        QVERIFY(phone);
+        QTest::qWait(scaledMs(100));
+        QCOMPARE(appLists(*phone).size(), 0); // arriving is not a change
+
+        QElapsedTimer clock;
+        clock.start();
+        toggle({"com.example.mail"});
+        TRY_COMPARE(appLists(*phone).size(), 1);
+        QVERIFY2(clock.elapsed() >= 45, "the list goes out 0.05 s after the change");
+        QCOMPARE(appLists(*phone).last(), (QStringList{"com.example.safari", "com.example.mail"}));
+        // Two quick changes: two lists, each with the selection as it is now.
+        toggle({"com.example.safari", "com.example.terminal"});
+        TRY_COMPARE(appLists(*phone).size(), 3);
+        const QStringList current{"com.example.mail", "com.example.terminal"};
+        QCOMPARE(appLists(*phone).mid(1), (QList<QStringList>{current, current}));
+    }
+
     void runningAppReportsFilterOnlyTheTimersOwnFrontmost()
     {
         startServer();

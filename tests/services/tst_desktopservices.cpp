@@ -7,8 +7,8 @@
 #include "tests/server/FakePlatform.h"
 
 #include "platform/freedesktop/LinuxComputerName.h"
-#include "platform/LinuxApplicationServices.h"
-#include "platform/LinuxDesktopActions.h"
+#include "platform/linux/LinuxApplicationServices.h"
+#include "platform/linux/LinuxDesktopActions.h"
 #include "platform/unavailable/UnavailableWindowControl.h"
 #include "platform/freedesktop/PortalScreenCapture.h"
 #include "platform/freedesktop/Trash.h"
@@ -211,7 +211,7 @@ private slots:
         serve(services, {"FAKE_SCHEME=" + scheme});
         writeTool("plasma-apply-colorscheme", "echo \"$@\" > \"$HOME/applied\"\n");
         qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
-        const std::optional<QString> error = actions.toggleDarkMode();
+        const ActionResult error = actions.toggleDarkMode();
         const QByteArray written = read(desktop.contains("GNOME") ? config.filePath("glib-2.0/settings/keyfile") : file("home/applied"));
         QVERIFY2(error ? error->contains(outcome) : written.contains(outcome.toUtf8()), qPrintable(error.value_or("success")));
         if (scheme == "1")

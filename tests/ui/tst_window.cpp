@@ -13,11 +13,9 @@
 #include "ui/MacTab.h"
 #include "ui/QrCodeProvider.h"
 #include "ui/SelectedAppsModel.h"
-#include "ui/SelectionPush.h"
 #include "ui/TendrilUi.h"
 #include "web/WebRemote.h"
 
-#include <QElapsedTimer>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QPainter>
@@ -49,16 +47,6 @@ QStringList ids(const QList<AppItem> &items)
     for (const AppItem &item : items)
         result.append(item.bundleIdentifier);
     return result;
-}
-
-// The app lists a phone was sent, as lists of bundle identifiers.
-QList<QStringList> appLists(const TestPhone &phone)
-{
-    QList<QStringList> lists;
-    for (const TDMessage &message : phone.received)
-        if (const auto *update = message.get<td::AppListUpdate>())
-            lists.append(ids(update->apps));
-    return lists;
 }
 
 } // namespace
@@ -205,42 +193,6 @@ private slots:
         QVERIFY(provider.requestImage("app/x", &size, QSize(36, 36)).isNull());
     }
 
-    // The list goes out 0.05 s after each change, with the selection as it is
-    // then, and only while a phone is connected and the picker is shown.
-    void pushSendsOneCurrentListPerChangeOnlyWhileConnected()
-    {
-        m_engine.reset(); // its picker pushes too
-        auto push = std::make_unique<SelectionPush>();
-        push->setStore(m_store.get());
-        push->setServer(m_server.get());
-        // No phone yet. Icons are rendered now: one arriving later is a change too.
-        toggleApps(*m_store, {"Safari", "Mail", "Terminal"});
-        TRY_VERIFY(!m_store->isIconPending("com.example.mail") && !m_store->isIconPending("com.example.terminal"));
-        toggleApps(*m_store, {"Mail", "Terminal"});
-        QTest::qWait(scaledMs(150));
-        m_server->startListening();
-        QVERIFY(m_server->listener());
-        TestPhone phone(m_server->listener()->port());
-        TRY_VERIFY(m_server->isConnected());
-        QTest::qWait(scaledMs(100));
-        QCOMPARE(appLists(phone).size(), 0); // arriving is not a change
-
-        QElapsedTimer clock;
-        clock.start();
-        toggleApps(*m_store, {"Mail"});
-        TRY_COMPARE(appLists(phone).size(), 1);
-        QVERIFY2(clock.elapsed() >= 45, "the list goes out 0.05 s after the change");
-        QCOMPARE(appLists(phone).last(), (QStringList{"com.example.safari", "com.example.mail"}));
-        // Two quick changes: two lists, each with the selection as it is now.
-        toggleApps(*m_store, {"Safari", "Terminal"});
-        TRY_COMPARE(appLists(phone).size(), 3);
-        const QStringList current{"com.example.mail", "com.example.terminal"};
-        QCOMPARE(appLists(phone).mid(1), (QList<QStringList>{current, current}));
-        push.reset(); // the picker is no longer shown
-        toggleApps(*m_store, {"Mail"});
-        QTest::qWait(scaledMs(250));
-        QCOMPARE(appLists(phone).size(), 3);
-    }
     // The PIN shows one box per character once started, leading and repeated
     // digits too (this word draws 77 of 10000). The status line follows the
     // phone and stays 20 above the bottom edge however tall the window is.
