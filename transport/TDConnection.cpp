@@ -105,7 +105,7 @@ bool TDConnection::isWebSocket() const
 void TDConnection::abortDevice(const QString &reason)
 {
     if (d->web)
-        d->web->close(reason);
+        d->web->closeLink(reason);
     else
         d->socket->abort();
 }

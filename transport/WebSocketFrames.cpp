@@ -26,7 +26,7 @@ WebSocketFrames::~WebSocketFrames()
     if (m_socket->state() == QAbstractSocket::UnconnectedState)
         return;
     // A closing socket finishes its close frame on its own, within bounds.
-    close(QString());
+    closeLink(QString());
     // Owned by the application meanwhile, so that none outlives it.
     QWebSocket *closing = m_socket.release();
     closing->setParent(QCoreApplication::instance());
@@ -54,7 +54,7 @@ bool WebSocketFrames::isConnected() const
     return m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
-void WebSocketFrames::close(const QString &reason)
+void WebSocketFrames::closeLink(const QString &reason)
 {
     m_socket->close(QWebSocketProtocol::CloseCodeNormal, reason);
 }

@@ -32,7 +32,7 @@ public:
     void setReadAheadLimit(qint64 bytes) { m_readAheadLimit = bytes; }
     // Closes, telling the page `reason`; what was written still goes out
     // first, for a little while, even once this object is gone.
-    void close(const QString &reason);
+    void closeLink(const QString &reason);
 
 signals:
     void disconnected();

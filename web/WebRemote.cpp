@@ -6,7 +6,6 @@
 #include "web/WebLog.h"
 #include "web/WebPageServer.h"
 
-#include <QNetworkInterface>
 #include <QTcpServer>
 
 WebRemote::WebRemote(QObject *parent)
