@@ -129,11 +129,16 @@ std::optional<DesktopEntry> read(const QString &id, const QString &path)
     std::optional<DesktopEntry> entry;
     if (info && !g_desktop_app_info_get_is_hidden(info)) {
         GAppInfo *app = G_APP_INFO(info);
-        entry = DesktopEntry{id, fromUtf8(g_app_info_get_name(app)), keyString(info, G_KEY_FILE_DESKTOP_KEY_ICON), path};
-        entry->exec = keyString(info, G_KEY_FILE_DESKTOP_KEY_EXEC);
-        entry->tryExec = keyString(info, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC);
-        entry->startupWMClass = fromUtf8(g_desktop_app_info_get_startup_wm_class(info));
-        entry->mimeTypes = keyFileStringList(file, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_MIME_TYPE);
+        entry = DesktopEntry{
+            .id = id,
+            .name = fromUtf8(g_app_info_get_name(app)),
+            .icon = keyString(info, G_KEY_FILE_DESKTOP_KEY_ICON),
+            .filePath = path,
+            .exec = keyString(info, G_KEY_FILE_DESKTOP_KEY_EXEC),
+            .tryExec = keyString(info, G_KEY_FILE_DESKTOP_KEY_TRY_EXEC),
+            .startupWMClass = fromUtf8(g_desktop_app_info_get_startup_wm_class(info)),
+            .mimeTypes = keyFileStringList(file, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_MIME_TYPE),
+        };
         entry->dbusActivatable = g_desktop_app_info_get_boolean(info, G_KEY_FILE_DESKTOP_KEY_DBUS_ACTIVATABLE);
         entry->shown = g_app_info_should_show(app);
     }

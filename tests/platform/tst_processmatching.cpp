@@ -136,7 +136,7 @@ private slots:
 
         ProcessTable table(root.filePath("proc"));
         const auto entries = DesktopEntryIndex::load();
-        const QList<WindowOwner> windows = {{500, "viewer", "ViewerMain"}, {100, "other", "Other"},
+        const QList<WindowOwner> windows = {{500, "viewer", "ViewerMain", {}}, {100, "other", "Other", {}},
                                             {550, "app", "ViewerMain", "org.example.Editor"}};
         const RunningSnapshot snapshot = matchRunningApplications(table, table.processes(), *entries, windows,
                                                                   [](const ProcessRecord &) { return std::nullopt; });
