@@ -3,9 +3,7 @@
 #include "FakePlatform.h"
 
 #include "catalogue/MacAppStore.h"
-#include "server/ConnectionGate.h"
 #include "server/MacServerService.h"
-#include "web/WebRemote.h"
 
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -25,7 +23,6 @@ struct ServerFixture {
     std::unique_ptr<FakePlatform> fake;
     std::unique_ptr<MacAppStore> store;
     std::unique_ptr<MacServerService> server;
-    std::unique_ptr<WebRemote> web;
     quint16 port = 0;
 
     // With `applications`, the server steers real applications through it.
@@ -47,7 +44,6 @@ struct ServerFixture {
 
     void tearDown()
     {
-        web.reset();
         server.reset();
         store.reset();
         fake.reset();
@@ -59,16 +55,5 @@ struct ServerFixture {
         server->setRandomWordSource([pinValue] { return wordFor(pinValue); });
         server->startListening();
         return QTest::qWaitFor([this] { return server->serverState() == ServerState::advertising; }, scaledMs(5000));
-    }
-
-    // The web remote on a free loopback port, its links going to the server.
-    quint16 startWebRemote()
-    {
-        web = std::make_unique<WebRemote>();
-        web->setPort(0);
-        web->setListenAddress(QHostAddress::LocalHost);
-        QObject::connect(web.get(), &WebRemote::newConnection, server->approvals(), &ConnectionGate::admit);
-        web->start();
-        return web->port();
     }
 };

@@ -1,10 +1,12 @@
 #include "ServerFixture.h"
 #include "TestPhone.h"
 
+#include "server/ConnectionGate.h"
 #include "server/LogOutput.h"
 #include "server/Pin.h"
 #include "server/PinThrottle.h"
 #include "tests/TestTime.h"
+#include "web/WebRemote.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -74,6 +76,19 @@ class ServerTest : public QObject, ServerFixture {
 
     void startServer(quint64 pinValue = 4321) { QVERIFY(ServerFixture::startServer(pinValue)); }
 
+    std::unique_ptr<WebRemote> web;
+
+    // The web remote on a free loopback port, its links going to the server.
+    quint16 startWebRemote()
+    {
+        web = std::make_unique<WebRemote>();
+        web->setPort(0);
+        web->setListenAddress(QHostAddress::LocalHost);
+        connect(web.get(), &WebRemote::newConnection, server->approvals(), &ConnectionGate::admit);
+        web->start();
+        return web->port();
+    }
+
     // A connected phone, its greeting taken unless `keepHello`.
     std::unique_ptr<TestPhone> connectPhone(bool keepHello = false)
     {
@@ -106,7 +121,11 @@ class ServerTest : public QObject, ServerFixture {
 
 private slots:
     void init() { setUp(); }
-    void cleanup() { tearDown(); }
+    void cleanup()
+    {
+        web.reset();
+        tearDown();
+    }
 
     void pinDrawsAreUniformAndFourDigits()
     {
