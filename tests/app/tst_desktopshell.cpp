@@ -126,9 +126,9 @@ private slots:
         struct stat status {};
         fstat(file.handle(), &status);
         FILE *stream = fdopen(dup(file.handle()), "w");
-        qputenv("JOURNAL_STREAM", QByteArray::number(quint64(status.st_dev)) + ':' + QByteArray::number(quint64(status.st_ino)));
+        setEnvironment("JOURNAL_STREAM", QByteArray::number(quint64(status.st_dev)) + ':' + QByteArray::number(quint64(status.st_ino)));
         QCOMPARE(logStyleFor(stream), LogStyle::journal);
-        qputenv("JOURNAL_STREAM", "1:2");
+        setEnvironment("JOURNAL_STREAM", "1:2");
         QCOMPARE(logStyleFor(stream), LogStyle::plain);
         fclose(stream);
     }
@@ -171,7 +171,7 @@ private slots:
 
     void settingsSwitches()
     {
-        qputenv("XDG_CONFIG_HOME", (f.home.path() + "/config").toUtf8());
+        setEnvironment("XDG_CONFIG_HOME", (f.home.path() + "/config").toUtf8());
         const auto autostart = std::make_shared<AutostartEntry>("com.larkspire.Tendril", "/opt/My $Apps/tendril");
         AppSettings settings;
         QVERIFY(settings.notificationsEnabled());
@@ -196,7 +196,7 @@ private slots:
         QVERIFY(valid == 0 || valid == -2); // -2: not installed
         settings.setOpenAtLogin(false);
         QVERIFY(!QFile::exists(entry) && !settings.openAtLogin());
-        qunsetenv("XDG_CONFIG_HOME");
+        setEnvironment("XDG_CONFIG_HOME", {});
     }
 
     void parsing_data()

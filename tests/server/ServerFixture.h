@@ -7,6 +7,7 @@
 
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTest>
 #include "tests/TestTime.h"
 
@@ -14,6 +15,17 @@
 inline quint64 wordFor(quint64 n)
 {
     return quint64((((unsigned __int128)n << 64) + ((unsigned __int128)1 << 63)) / 10000);
+}
+
+// Sets (or with a null value, removes) an environment variable once no
+// worker of the pool (a scan, an icon) can be reading the environment.
+inline void setEnvironment(const char *name, const QByteArray &value)
+{
+    QThreadPool::globalInstance()->waitForDone();
+    if (value.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, value);
 }
 
 // A server on fake desktop services and a free port, with a store in a
@@ -25,12 +37,13 @@ struct ServerFixture {
     std::unique_ptr<MacServerService> server;
     quint16 port = 0;
 
-    // With `applications`, the server steers real applications through it.
-    void setUp(ApplicationServices *applications = nullptr)
+    // With `applications`, the server steers real applications through it;
+    // with `configHome`, settings are kept there.
+    void setUp(ApplicationServices *applications = nullptr, const QString &configHome = {})
     {
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_CACHE_HOME");
+        setEnvironment("HOME", home.path().toUtf8());
+        setEnvironment("XDG_CONFIG_HOME", configHome.isEmpty() ? QByteArray() : configHome.toUtf8());
+        setEnvironment("XDG_CACHE_HOME", {});
         fake = std::make_unique<FakePlatform>();
         if (applications)
             fake->platform.applications = applications;

@@ -72,9 +72,9 @@ private slots:
     }
     void init()
     {
-        setUp();
+        // Set before the store's scan starts: its workers read the environment.
         config = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", config->path().toUtf8());
+        setUp(nullptr, config->path());
         log.clear();
         service.calls.clear();
         makeServer();

@@ -37,15 +37,15 @@ public:
         struct stat status {};
         ::fstat(STDOUT_FILENO, &status);
         m_journal = qgetenv("JOURNAL_STREAM");
-        qputenv("JOURNAL_STREAM", QByteArray::number(quint64(status.st_dev)) + ':'
-                                      + QByteArray::number(quint64(status.st_ino)));
+        setEnvironment("JOURNAL_STREAM", QByteArray::number(quint64(status.st_dev)) + ':'
+                                             + QByteArray::number(quint64(status.st_ino)));
         m_previous = qInstallMessageHandler(nullptr);
         installLogOutput();
     }
     ~JournalCapture()
     {
         qInstallMessageHandler(m_previous);
-        m_journal.isNull() ? qunsetenv("JOURNAL_STREAM") : qputenv("JOURNAL_STREAM", m_journal);
+        setEnvironment("JOURNAL_STREAM", m_journal);
         ::dup2(m_saved, STDOUT_FILENO);
         for (int fd : {m_saved, m_ends[0], m_ends[1]})
             ::close(fd);
