@@ -358,7 +358,8 @@ private slots:
         QStringList answers;
         connect(&page, &QWebSocket::textMessageReceived, this, [&](const QString &text) { answers << text; });
         page.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(server.serverPort())));
-        TRY_VERIFY(m_service->isConnected());
+        // Sent before the page has its handshake's answer, a message would be dropped.
+        TRY_VERIFY(m_service->isConnected() && page.state() == QAbstractSocket::ConnectedState);
         const QString text = bytesEach ? QStringLiteral("{\"clipboardPayload\":{\"text\":\"%1\"}}").arg(QString(bytesEach, 'x'))
                                        : QStringLiteral("{\"ping\":{}}");
         for (int i = 0; i < messages; ++i)
