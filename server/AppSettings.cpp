@@ -1,7 +1,7 @@
 #include "server/AppSettings.h"
 
 #include "platform/files/SettingsUserDefaults.h"
-#include "server/PeerAddress.h"
+#include "transport/PeerAddress.h"
 
 AppSettings::AppSettings(ActionLog log, std::unique_ptr<UserDefaults> defaults, QObject *parent)
     : QObject(parent), m_log(std::move(log)),

@@ -2,7 +2,7 @@
 
 #include "platform/DesktopNotifications.h"
 #include "server/AppSettings.h"
-#include "server/PeerAddress.h"
+#include "transport/PeerAddress.h"
 #include "transport/TDConnection.h"
 
 #include <QTimer>

@@ -11,7 +11,7 @@
 #include "server/ConnectionGate.h"
 #include "server/LogCategories.h"
 #include "server/PairingGuard.h"
-#include "server/PeerAddress.h"
+#include "transport/PeerAddress.h"
 #include "server/Pin.h"
 #include "server/SelectionPush.h"
 #include "actions/QuickActions.h"

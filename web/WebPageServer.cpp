@@ -1,5 +1,6 @@
 #include "web/WebPageServer.h"
 
+#include "transport/PeerAddress.h"
 #include "web/WebLog.h"
 
 #include <QFile>
@@ -31,13 +32,6 @@ QString pageFile(const QString &path)
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.startsWith(QLatin1Char('.')))
         return {};
     return kPageRoot + name;
-}
-
-QString addressText(const QHostAddress &address)
-{
-    bool v4 = false;
-    const quint32 ipv4 = address.toIPv4Address(&v4);
-    return v4 ? QHostAddress(ipv4).toString() : address.toString();
 }
 
 bool isWebSocketUpgrade(const QHttpServerRequest &request)
@@ -94,7 +88,7 @@ bool WebPageServer::answerUpgrade(const QHttpServerRequest &request, QHttpServer
         && isOwnPageOrigin(origin, host))
         return true;
     qCWarning(lcWeb).noquote() << QStringLiteral("[Web] Refused a link from %1 (origin %2, host %3)")
-                                      .arg(addressText(request.remoteAddress()),
+                                      .arg(peerAddressText(request.remoteAddress()),
                                            origin.isEmpty() ? QStringLiteral("none") : origin,
                                            host.isEmpty() ? QStringLiteral("none") : host);
     // Refused, the base class closes the connection after the answer.

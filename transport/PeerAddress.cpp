@@ -1,4 +1,4 @@
-#include "server/PeerAddress.h"
+#include "transport/PeerAddress.h"
 
 QString peerAddressText(const QHostAddress &address)
 {
