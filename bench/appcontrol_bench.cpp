@@ -1,9 +1,9 @@
 // Running-app monitoring cost. 1: the gathering of one poll tick (running
 // list, front, own identifier) with this machine's processes plus 500
-// sleeping ones of the user and 20 running bundles; median over many ticks,
-// target < 5 ms.
+// sleeping ones of the user and 20 running bundles; targets: median < 2 ms,
+// p90 < 5 ms.
 // 2: the server's CPU (real platform) while a phone is paired and nothing happens for
-// 60 s (running-app updates every 1.5 s, pings), target < 0.5 % of a core.
+// 60 s (running-app updates every 1.5 s, pings), target < 0.3 % of a core.
 #include "FreePort.h"
 #include "catalogue/MacAppStore.h"
 #include "platform/linux/LinuxApplicationServices.h"
@@ -12,12 +12,14 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <csignal>
@@ -72,7 +74,12 @@ std::vector<pid_t> startBundles(const QString &root, int count)
     return pids;
 }
 
-double tickMedianMs()
+struct TickTimes {
+    double median = 0;
+    double p90 = 0;
+};
+
+TickTimes tickTimes()
 {
     QTemporaryDir bundles;
     std::vector<pid_t> sleepers = startBundles(bundles.path(), kBundles);
@@ -86,9 +93,15 @@ double tickMedianMs()
         if (pid > 0)
             sleepers.push_back(pid);
     }
+    // Past their first seconds, while a process is still read in full each tick.
+    QThread::msleep(3500);
     const qsizetype listed = QDir(QStringLiteral("/proc")).entryList().size();
     LinuxApplicationServices services;
     DesktopEntryCache::shared().load(); // the entries, read once, as the catalogue's scan does
+    QElapsedTimer firstLook;
+    firstLook.start();
+    services.runningApplications(); // reads every process once
+    const double firstLookMs = firstLook.nsecsElapsed() / 1e6;
     std::vector<double> times, cpuTimes;
     qsizetype processes = 0, bundleApps = 0;
     for (int i = 0; i < kTicks; ++i) {
@@ -113,10 +126,10 @@ double tickMedianMs()
     std::sort(times.begin(), times.end());
     std::sort(cpuTimes.begin(), cpuTimes.end());
     std::printf("poll tick: %zu processes listed in /proc (%zu extra sleeping), %lld applications "
-                "(%lld bundles); median %.2f ms (p90 %.2f ms) wall, %.2f ms CPU\n",
-                size_t(listed), sleepers.size(), qlonglong(processes), qlonglong(bundleApps),
+                "(%lld bundles); first look %.1f ms, then median %.2f ms (p90 %.2f ms) wall, %.2f ms CPU\n",
+                size_t(listed), sleepers.size(), qlonglong(processes), qlonglong(bundleApps), firstLookMs,
                 times[times.size() / 2], times[times.size() * 9 / 10], cpuTimes[cpuTimes.size() / 2]);
-    return times[times.size() / 2];
+    return {times[times.size() / 2], times[times.size() * 9 / 10]};
 }
 
 double processCpuSeconds()
@@ -145,7 +158,10 @@ double idleCpuPercent()
                                                 QString::number(kIdleSeconds + 10), QStringLiteral("ping")});
     QTest::qWait(3000); // paired, the first updates sent
     const double before = processCpuSeconds();
-    QTest::qWait(kIdleSeconds * 1000);
+    // Not QTest::qWait: it wakes every 10 ms, which would be most of what is measured.
+    QEventLoop idle;
+    QTimer::singleShot(kIdleSeconds * 1000, &idle, &QEventLoop::quit);
+    idle.exec();
     const double after = processCpuSeconds();
     const qsizetype updates = phone.readAllStandardOutput().count("runningAppsUpdate");
     phone.kill();
@@ -161,9 +177,9 @@ double idleCpuPercent()
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    const double tick = tickMedianMs();
+    const TickTimes tick = tickTimes();
     const double idle = idleCpuPercent();
-    const bool ok = tick < 5 && idle < 0.5;
-    std::printf("%s: poll tick median < 5 ms, idle CPU < 0.5 %%\n", ok ? "PASS" : "FAIL");
+    const bool ok = tick.median < 2 && tick.p90 < 5 && idle < 0.3;
+    std::printf("%s: poll tick median < 2 ms, p90 < 5 ms, idle CPU < 0.3 %%\n", ok ? "PASS" : "FAIL");
     return ok ? 0 : 1;
 }

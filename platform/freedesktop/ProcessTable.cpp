@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +40,29 @@ QString readLink(const QByteArray &path)
     if (target.endsWith(" (deleted)"))
         target.chop(10); // an upgraded program still names its application
     return QFile::decodeName(target);
+}
+
+// The fields of /proc/PID/stat after "PID (COMMAND) ", from STATE on: the
+// command may hold spaces and parentheses.
+QList<QByteArray> statFields(const QByteArray &processDir)
+{
+    const QByteArray line = readSmallFile(processDir + "/stat");
+    const qsizetype close = line.lastIndexOf(')');
+    return close < 0 ? QList<QByteArray>() : line.mid(close + 2).split(' ');
+}
+
+// How long ago the process started, from its start time (the 22nd field);
+// none when that cannot be read (a test's tree).
+std::optional<qint64> ageMs(const QByteArray &processDir)
+{
+    const QList<QByteArray> fields = statFields(processDir);
+    bool ok = false;
+    const qint64 startTicks = fields.size() > 19 ? fields.at(19).toLongLong(&ok) : 0;
+    timespec boot {};
+    if (!ok || ::clock_gettime(CLOCK_BOOTTIME, &boot) != 0)
+        return std::nullopt;
+    const qint64 bootMs = qint64(boot.tv_sec) * 1000 + boot.tv_nsec / 1000000;
+    return bootMs - startTicks * 1000 / ::sysconf(_SC_CLK_TCK);
 }
 
 } // namespace
@@ -81,7 +105,7 @@ bool ProcessTable::unchanged(const Known &known) const
 
 QList<ProcessRecord> ProcessTable::processes()
 {
-    constexpr quint64 recheckEvery = 8; // polls
+    constexpr quint64 recheckEvery = 32; // polls: about every 48 s
     const quint64 poll = ++m_polls;
     const qint64 now = m_clock.elapsed();
     QList<std::pair<qint64, quint64>> listed; // PID, inode
@@ -100,12 +124,16 @@ QList<ProcessRecord> ProcessTable::processes()
     for (const auto &[pid, inode] : listed) {
         Known &known = m_known[pid];
         const bool isNew = known.inode != inode;
-        bool settled = !isNew && now - known.firstSeenMs >= youngMs;
+        bool settled = !isNew && now >= known.settlesAtMs;
         if (settled && (quint64(pid) + poll) % recheckEvery == 0)
             settled = unchanged(known);
         if (!settled) {
-            if (isNew)
-                known.firstSeenMs = now;
+            if (isNew) {
+                // Processes that were running before this program started
+                // are settled at once, rather than read in full for a while.
+                const std::optional<qint64> age = ageMs(m_encodedRoot + '/' + QByteArray::number(pid));
+                known.settlesAtMs = now + youngMs - std::clamp<qint64>(age.value_or(0), 0, youngMs);
+            }
             known.inode = inode;
             std::optional<ProcessRecord> record = process(pid);
             known.ours = record.has_value();
@@ -121,12 +149,7 @@ QList<ProcessRecord> ProcessTable::processes()
 
 qint64 ProcessTable::parentOf(qint64 pid) const
 {
-    // "PID (COMMAND) STATE PPID ...": the command may hold spaces and parentheses.
-    const QByteArray stat = readSmallFile(m_encodedRoot + '/' + QByteArray::number(pid) + "/stat");
-    const qsizetype close = stat.lastIndexOf(')');
-    if (close < 0)
-        return 0;
-    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    const QList<QByteArray> fields = statFields(m_encodedRoot + '/' + QByteArray::number(pid));
     return fields.size() > 1 ? fields.at(1).toLongLong() : 0;
 }
 

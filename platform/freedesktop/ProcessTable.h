@@ -19,9 +19,9 @@ struct ProcessRecord {
 
 // Reads the processes of the current user from a proc file system (the real
 // /proc, or a tree a test builds). It runs for every process on every
-// running-app poll, so a process is read in full only while it is young;
-// afterwards what was read is kept, and checked again (owner, program, unit) every
-// few polls. A process is told from a later one with the same PID by its
+// running-app poll, so a process is read in full only while it is young
+// (started less than a few seconds ago); afterwards what was read is kept, and
+// checked again (owner, program, unit) every few dozen polls. A process is told from a later one with the same PID by its
 // directory's inode, which the directory listing gives for free. Not
 // thread-safe.
 class ProcessTable {
@@ -38,7 +38,7 @@ public:
 private:
     struct Known {
         quint64 inode = 0;
-        qint64 firstSeenMs = 0;
+        qint64 settlesAtMs = 0; // on m_clock; read in full until then
         quint64 seenInPoll = 0;
         bool ours = false; // another user's process is remembered as such
         ProcessRecord record;

@@ -35,12 +35,17 @@ RunningSnapshot matchRunningApplications(const ProcessTable &table, const QList<
     QMap<qint64, RunningApplication> byPid; // bundles first, then one per instance
     QMap<qint64, Match> matches;
     QHash<qint64, bool> current;
+    // Most processes share a few units (the session's, a terminal's): each is parsed once.
+    QHash<QByteArray, std::optional<CgroupApplication>> units;
     for (const ProcessRecord &process : processes) {
         current.insert(process.pid, true);
+        auto unit = units.constFind(process.cgroup);
+        if (unit == units.cend())
+            unit = units.insert(process.cgroup, applicationOfCgroup(process.cgroup));
         if (std::optional<RunningApplication> bundle = bundleOf(process))
             byPid.insert(process.pid, std::move(*bundle));
-        else if (std::optional<CgroupApplication> unit = applicationOfCgroup(process.cgroup))
-            matches.insert(process.pid, {unit->desktopId, unit->unitPath});
+        else if (*unit)
+            matches.insert(process.pid, {(*unit)->desktopId, (*unit)->unitPath});
         else if (const DesktopEntry *entry = entryOfProgram(process, entries))
             matches.insert(process.pid, {entry->id, {}});
     }

@@ -106,6 +106,10 @@ std::optional<RunningApplication> runningApplicationOfProcess(qint64 pid)
 
 std::optional<RunningApplication> bundleApplicationOf(const ProcessRecord &process)
 {
+    // Every poll asks this of every process; nearly all run no bundle.
+    if (!process.executable.contains(macOSFolder)
+        && (process.arguments.size() < 2 || !process.arguments.at(1).contains(macOSFolder)))
+        return std::nullopt;
     for (const QString &program : programsOfProcess(process)) {
         const std::optional<QString> bundlePath = bundleOfProgram(program);
         if (!bundlePath)
