@@ -69,7 +69,7 @@ void AppControl::hideApp(const QString &bundleID)
 
 bool AppControl::windowSteeringRefused(const QString &tag)
 {
-    const std::optional<QString> reason = m_applications.windowSteeringUnavailable();
+    const ActionResult reason = m_applications.windowSteeringUnavailable();
     if (!reason)
         return false;
     QElapsedTimer &last = m_refusalLogged[tag];

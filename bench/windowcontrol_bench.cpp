@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -84,7 +85,7 @@ int main(int argc, char **argv)
         seenAt = 0;
         QElapsedTimer call;
         call.start();
-        control.activate(ids[target]);
+        std::ignore = control.activate(ids[target]); // the wait below tells
         calls.push_back(double(call.nsecsElapsed()) / 1e6);
         const auto current = [&] {
             const std::optional<FocusedApplication> focused = control.focused();

@@ -47,7 +47,7 @@ public:
     virtual void activateSelf() = 0;
     // Why other applications' windows cannot be hidden or minimised on this
     // desktop, or none when they can.
-    virtual std::optional<QString> windowSteeringUnavailable() { return std::nullopt; }
+    virtual ActionResult windowSteeringUnavailable() { return std::nullopt; }
     // A short word for the window's status area when window control waits
     // for something the user does (the next login, say); none otherwise.
     virtual std::optional<QString> windowControlNotice() { return std::nullopt; }

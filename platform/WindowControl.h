@@ -30,30 +30,6 @@ struct FocusedApplication {
     friend bool operator==(const FocusedApplication &, const FocusedApplication &) = default;
 };
 
-// A compositor's report of its windows and the focused one's id, as JSON:
-// {"active": ID, "time": MS, "windows": [{"id", "pid", "desktopFile",
-// "instance", "windowClass", "normal", "minimized"}]}; none for anything else.
-struct WindowReport {
-    QList<DesktopWindow> windows;
-    QString active;
-    qint64 timeMs = 0; // when the compositor made it, since 1970; 0 when not told
-
-    std::optional<FocusedApplication> focused() const;
-};
-std::optional<WindowReport> parseWindowReport(const QByteArray &json);
-
-// Which windows belong to one running application: those of its processes,
-// and those the compositor names by its desktop-file ID.
-struct WindowTarget {
-    QString desktopId;
-    QList<qint64> pids;
-};
-
-// The ids of `target`'s windows among `windows`, in their order; application
-// windows only when `normalOnly`. Never the resource class: an XWayland
-// window's class is only the program's file name.
-QStringList windowsOf(const QList<DesktopWindow> &windows, const WindowTarget &target, bool normalOnly);
-
 // Steering other applications' windows through whoever can: the X11 window
 // manager or a Wayland compositor. Errors are descriptions for a log line.
 // Calls come from the main thread or the background pool; the focus signal
@@ -65,7 +41,7 @@ public:
 
     // Why this desktop lets no program steer other applications' windows, or
     // none when it does (perhaps only after a later login).
-    virtual std::optional<QString> unavailable() { return std::nullopt; }
+    virtual ActionResult unavailable() { return std::nullopt; }
     // What the window should tell the user about window control, if anything.
     virtual std::optional<QString> notice() { return std::nullopt; }
 

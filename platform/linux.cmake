@@ -49,6 +49,7 @@ add_library(tendril_platform_freedesktop STATIC
     freedesktop/SessionLock.h freedesktop/SessionLock.cpp
     freedesktop/SystemdScope.h
     freedesktop/Trash.h freedesktop/Trash.cpp
+    freedesktop/WindowReport.h freedesktop/WindowReport.cpp
     ${freedesktop_processes}
 )
 target_link_libraries(tendril_platform_freedesktop

@@ -6,6 +6,8 @@
 #include <QDBusConnection>
 #include <QLoggingCategory>
 
+#include <tuple>
+
 const QString GnomeShellWindowControl::extensionUuid = QStringLiteral("window-control@tendril.larkspire.com");
 
 namespace {
@@ -22,8 +24,6 @@ const QString afterLogin = QStringLiteral(
     "Wayland lets no program hide or minimise the windows of another application; GNOME Shell's window control "
     "starts after the next login");
 
-Q_LOGGING_CATEGORY(windowControlLog, "tendril.windowcontrol")
-
 } // namespace
 
 GnomeShellWindowControl::GnomeShellWindowControl()
@@ -38,8 +38,9 @@ GnomeShellWindowControl::GnomeShellWindowControl()
         QVariantList info;
         const bool known = !DBusCall::call(bus, extensions, QStringLiteral("GetExtensionInfo"), {extensionUuid}, &info);
         const double state = known ? qdbus_cast<QVariantMap>(info.value(0)).value(QStringLiteral("state")).toDouble() : 0;
+        // The second look below tells whether it worked.
         if (known && state != extensionEnabled)
-            DBusCall::call(bus, extensions, QStringLiteral("EnableExtension"), {extensionUuid});
+            std::ignore = DBusCall::call(bus, extensions, QStringLiteral("EnableExtension"), {extensionUuid});
         if (refresh(&report)) {
             qCInfo(windowControlLog).noquote() << afterLogin;
             return;
@@ -83,7 +84,7 @@ void GnomeShellWindowControl::reportChanged(const QString &report)
     }
 }
 
-std::optional<QString> GnomeShellWindowControl::pending()
+ActionResult GnomeShellWindowControl::pending()
 {
     {
         QMutexLocker lock(&m_mutex);
@@ -99,7 +100,7 @@ std::optional<QString> GnomeShellWindowControl::pending()
     return std::nullopt;
 }
 
-std::optional<QString> GnomeShellWindowControl::unavailable()
+ActionResult GnomeShellWindowControl::unavailable()
 {
     return pending();
 }
@@ -127,7 +128,7 @@ QList<DesktopWindow> GnomeShellWindowControl::windows()
 
 ActionResult GnomeShellWindowControl::call(const QString &method, const QVariantList &arguments)
 {
-    if (std::optional<QString> reason = pending())
+    if (ActionResult reason = pending())
         return reason;
     if (ActionResult error = DBusCall::call(QDBusConnection::sessionBus(), extension, method, arguments))
         return QStringLiteral("GNOME Shell's window control: %1").arg(*error);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ActionResult.h"
-#include "platform/WindowControl.h"
+#include "platform/freedesktop/WindowReport.h"
 
 #include <QMutex>
 
@@ -18,7 +18,7 @@ public:
     // Main thread: enables the extension when it is not, and follows the focus.
     GnomeShellWindowControl();
 
-    std::optional<QString> unavailable() override;
+    ActionResult unavailable() override;
     std::optional<QString> notice() override;
     std::optional<FocusedApplication> focused() override;
     QList<DesktopWindow> windows() override;
@@ -30,7 +30,7 @@ public:
     ActionResult toggleOverview() override;
 
     // Why window control waits, for the window's status area; none once it works.
-    std::optional<QString> pending();
+    ActionResult pending();
 
 private slots:
     void reportChanged(const QString &report);

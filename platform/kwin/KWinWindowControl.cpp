@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -120,8 +121,9 @@ void KWinWindowControl::startWatch()
 
 KWinWindowControl::~KWinWindowControl()
 {
+    // Best effort: KWin drops the script with its connection anyway.
     if (!unavailable())
-        DBusCall::call(QDBusConnection::sessionBus(), scripting, QStringLiteral("unloadScript"), {pluginName("watch", 0)},
+        std::ignore = DBusCall::call(QDBusConnection::sessionBus(), scripting, QStringLiteral("unloadScript"), {pluginName("watch", 0)},
                        nullptr, 1000);
 }
 
@@ -188,7 +190,7 @@ void KWinWindowControl::windowsChanged(const QString &report)
     }
 }
 
-std::optional<QString> KWinWindowControl::unavailable()
+ActionResult KWinWindowControl::unavailable()
 {
     QMutexLocker lock(&m_mutex);
     return m_failure;

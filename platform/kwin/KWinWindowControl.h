@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ActionResult.h"
-#include "platform/WindowControl.h"
+#include "platform/freedesktop/WindowReport.h"
 
 #include <QDBusContext>
 #include <QMutex>
@@ -22,7 +22,7 @@ public:
     KWinWindowControl();
     ~KWinWindowControl() override;
 
-    std::optional<QString> unavailable() override;
+    ActionResult unavailable() override;
     std::optional<FocusedApplication> focused() override;
     QList<DesktopWindow> windows() override;
     ActionResult activate(const QString &window) override;
@@ -47,7 +47,7 @@ private:
     ActionResult act(const QString &operation, const QStringList &windows);
 
     QTemporaryDir m_scripts;
-    std::optional<QString> m_failure; // why the watcher is not running; guarded by m_mutex
+    ActionResult m_failure; // why the watcher is not running; guarded by m_mutex
     std::atomic<int> m_calls{0};
     QMutex m_mutex;
     WindowReport m_report;

@@ -4,7 +4,7 @@
 #include "platform/files/StandardLocations.h"
 #include "platform/bundles/BundleIndex.h"
 #include "platform/freedesktop/DesktopSession.h"
-#include "platform/WindowControl.h"
+#include "platform/freedesktop/WindowReport.h"
 #include "platform/freedesktop/ApplicationBus.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"
 #include "platform/freedesktop/DesktopLauncher.h"
@@ -23,6 +23,13 @@
 namespace {
 
 const QString macOSFolder = QStringLiteral("/Contents/MacOS/");
+
+// These requests have no answer to give back: a failure goes to the log.
+void logFailure(const ActionResult &result)
+{
+    if (result)
+        qCWarning(windowControlLog).noquote() << *result;
+}
 
 bool isScript(const QString &path)
 {
@@ -235,14 +242,14 @@ void LinuxApplicationServices::unhide(const RunningApplication &app)
 {
     const QStringList windows = windowsOf(app, true);
     if (!windows.isEmpty())
-        m_windows.restore(windows);
+        logFailure(m_windows.restore(windows));
 }
 
 void LinuxApplicationServices::activate(const RunningApplication &app)
 {
     const QStringList windows = windowsOf(app, true);
     if (!windows.isEmpty()) {
-        m_windows.activate(windows.last()); // the most recently raised
+        logFailure(m_windows.activate(windows.last())); // the most recently raised
         return;
     }
     if (isBundle(app) || !app.bundleIdentifier)
@@ -253,18 +260,18 @@ void LinuxApplicationServices::activate(const RunningApplication &app)
         ApplicationBus::activate(entry->id);
     else if (entry && DesktopSession::current().wayland)
         QThreadPool::globalInstance()->start([path = entry->filePath] {
-            launchDesktopEntry(path); // a single-instance application raises itself
+            logFailure(launchDesktopEntry(path)); // a single-instance application raises itself
         });
 }
 
 void LinuxApplicationServices::hide(const RunningApplication &app)
 {
-    minimizeWindows(app);
+    logFailure(minimizeWindows(app));
 }
 
 ActionResult LinuxApplicationServices::minimizeWindows(const RunningApplication &app)
 {
-    if (std::optional<QString> reason = m_windows.unavailable())
+    if (ActionResult reason = m_windows.unavailable())
         return reason;
     const QStringList windows = windowsOf(app, true);
     if (windows.isEmpty())
@@ -282,7 +289,7 @@ void LinuxApplicationServices::terminate(const RunningApplication &app)
     // user about unsaved work, and it may stay.
     const QStringList windows = windowsOf(app, true);
     if (!windows.isEmpty()) {
-        m_windows.close(windows);
+        logFailure(m_windows.close(windows));
         return;
     }
     const qint64 pid = app.processIdentifier;
@@ -298,7 +305,7 @@ void LinuxApplicationServices::activateSelf()
 {
     const QStringList windows = ::windowsOf(m_windows.windows(), {{}, {qint64(::getpid())}}, false);
     if (!windows.isEmpty())
-        m_windows.activate(windows.last());
+        logFailure(m_windows.activate(windows.last()));
 }
 
 std::optional<QString> LinuxApplicationServices::windowControlNotice()
@@ -306,7 +313,7 @@ std::optional<QString> LinuxApplicationServices::windowControlNotice()
     return m_windows.notice();
 }
 
-std::optional<QString> LinuxApplicationServices::windowSteeringUnavailable()
+ActionResult LinuxApplicationServices::windowSteeringUnavailable()
 {
     return m_windows.unavailable();
 }

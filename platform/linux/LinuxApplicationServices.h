@@ -35,7 +35,7 @@ public:
     void hide(const RunningApplication &app) override;
     void terminate(const RunningApplication &app) override;
     void activateSelf() override;
-    std::optional<QString> windowSteeringUnavailable() override;
+    ActionResult windowSteeringUnavailable() override;
     std::optional<QString> windowControlNotice() override;
 
     // Minimises every application window of `app`; hiding is that on Linux.

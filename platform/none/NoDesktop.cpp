@@ -22,7 +22,7 @@ void NoApplicationServices::openApplication(const QString &,
     completion(noDesktopReason(QStringLiteral("Opening an application")));
 }
 
-std::optional<QString> NoApplicationServices::windowSteeringUnavailable()
+ActionResult NoApplicationServices::windowSteeringUnavailable()
 {
     return noDesktopReason(QStringLiteral("Steering windows"));
 }

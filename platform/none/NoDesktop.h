@@ -28,7 +28,7 @@ public:
     void hide(const RunningApplication &) override {}
     void terminate(const RunningApplication &) override {}
     void activateSelf() override {}
-    std::optional<QString> windowSteeringUnavailable() override;
+    ActionResult windowSteeringUnavailable() override;
 };
 
 class NoDesktopActions : public DesktopActions {

@@ -14,7 +14,7 @@ QString UnavailableWindowControl::noDisplayReason()
     return QStringLiteral("no X display");
 }
 
-std::optional<QString> UnavailableWindowControl::unavailable()
+ActionResult UnavailableWindowControl::unavailable()
 {
     if (m_reason == waylandReason())
         return QStringLiteral("Wayland lets no program hide or minimise the windows of another application");

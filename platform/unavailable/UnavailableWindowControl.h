@@ -11,7 +11,7 @@ public:
     // `reason` completes "Cannot show the desktop: ".
     explicit UnavailableWindowControl(QString reason);
 
-    std::optional<QString> unavailable() override;
+    ActionResult unavailable() override;
     std::optional<FocusedApplication> focused() override { return std::nullopt; }
     QList<DesktopWindow> windows() override { return {}; }
     ActionResult activate(const QString &) override { return m_reason; }

@@ -59,10 +59,10 @@ X11Desktop *X11WindowControl::desktop()
     return m_desktop->isOpen() ? m_desktop.get() : nullptr;
 }
 
-std::optional<QString> X11WindowControl::unavailable()
+ActionResult X11WindowControl::unavailable()
 {
     QMutexLocker lock(&m_mutex);
-    return desktop() ? std::nullopt : std::optional(noDisplay);
+    return desktop() ? ActionResult() : ActionResult(noDisplay);
 }
 
 std::optional<FocusedApplication> X11WindowControl::focused()
@@ -89,32 +89,32 @@ QList<DesktopWindow> X11WindowControl::windows()
     return result;
 }
 
-std::optional<QString> X11WindowControl::activate(const QString &window)
+ActionResult X11WindowControl::activate(const QString &window)
 {
     QMutexLocker lock(&m_mutex);
     // As a pager: the request carries the user's intent.
     return forEach(desktop(), {window}, [](X11Desktop &x, X11Desktop::Window w) { x.activate(w, X11Desktop::Source::pager); });
 }
 
-std::optional<QString> X11WindowControl::restore(const QStringList &windows)
+ActionResult X11WindowControl::restore(const QStringList &windows)
 {
     QMutexLocker lock(&m_mutex);
     return forEach(desktop(), windows, [](X11Desktop &x, X11Desktop::Window w) { x.restore(w); });
 }
 
-std::optional<QString> X11WindowControl::minimize(const QStringList &windows)
+ActionResult X11WindowControl::minimize(const QStringList &windows)
 {
     QMutexLocker lock(&m_mutex);
     return forEach(desktop(), windows, [](X11Desktop &x, X11Desktop::Window w) { x.minimize(w); });
 }
 
-std::optional<QString> X11WindowControl::close(const QStringList &windows)
+ActionResult X11WindowControl::close(const QStringList &windows)
 {
     QMutexLocker lock(&m_mutex);
     return forEach(desktop(), windows, [](X11Desktop &x, X11Desktop::Window w) { x.close(w); });
 }
 
-std::optional<QString> X11WindowControl::toggleShowingDesktop()
+ActionResult X11WindowControl::toggleShowingDesktop()
 {
     // KWin first: its own shortcut also works where the hint is missing.
     const ActionResult kwin = invokeKWinShortcut(QStringLiteral("Show Desktop"));
@@ -130,7 +130,7 @@ std::optional<QString> X11WindowControl::toggleShowingDesktop()
     return std::nullopt;
 }
 
-std::optional<QString> X11WindowControl::toggleOverview()
+ActionResult X11WindowControl::toggleOverview()
 {
     return toggleShellOverview();
 }

@@ -19,7 +19,7 @@ public:
     X11WindowControl();
     ~X11WindowControl() override;
 
-    std::optional<QString> unavailable() override;
+    ActionResult unavailable() override;
     std::optional<FocusedApplication> focused() override;
     QList<DesktopWindow> windows() override;
     ActionResult activate(const QString &window) override;

@@ -31,7 +31,7 @@ public:
     void hide(const RunningApplication &app) override { record("hide", app); LinuxApplicationServices::hide(app); }
     void activateSelf() override { record("activateSelf", {}); LinuxApplicationServices::activateSelf(); }
     // Whether this machine's session could steer windows is not the question here.
-    std::optional<QString> windowSteeringUnavailable() override { return std::nullopt; }
+    ActionResult windowSteeringUnavailable() override { return {}; }
 
 private:
     void record(const char *what, const RunningApplication &app)
@@ -240,12 +240,12 @@ private slots:
 
     void eachFailureLogsOneTaggedLine()
     {
-        scripts.error = "the desktop refused";
+        scripts.error = QStringLiteral("the desktop refused");
         quick.lockScreen();
         quick.setOutputVolume(0.5f);
         QCOMPARE(scripts.ran().size(), 2);
         apps.running = {{10, "com.example.notes", "Notes", {}}};
-        scripts.error = "no windows to minimise";
+        scripts.error = QStringLiteral("no windows to minimise");
         AppControl(apps, quick, log.sink()).minimizeWindows("com.example.notes");
         scripts.ran();
         QCOMPARE(log.lines(), QStringList({"[AppleScript] the desktop refused", "[AppleScript] the desktop refused",

@@ -214,9 +214,9 @@ private slots:
         // The entries are read on a worker; the first ask may come before them.
         const QString entry = home.filePath("data/applications/org.example.Stubborn.desktop");
         TRY_COMPARE(services.urlForApplication("org.example.Stubborn"), entry);
-        ActionResult error = "no answer";
+        ActionResult error = QStringLiteral("no answer");
         std::atomic<bool> answered = false;
-        services.openApplication(entry, [&](std::optional<QString> e) { // on a worker
+        services.openApplication(entry, [&](ActionResult e) { // on a worker
             error = e;
             answered = true;
         });
@@ -272,7 +272,7 @@ private slots:
         {
             TestWindowManager wm({"_NET_ACTIVE_WINDOW"});
             QVERIFY(wm.isReady());
-            QVERIFY(windows.toggleShowingDesktop().value_or("").contains("window manager"));
+            QVERIFY(windows.toggleShowingDesktop().failureOr({}).contains("window manager"));
         }
         TestWindowManager wm({"_NET_SHOWING_DESKTOP", "_NET_CLIENT_LIST"});
         QVERIFY(wm.isReady());

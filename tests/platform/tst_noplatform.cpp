@@ -36,7 +36,7 @@ private slots:
 
     void desktopRequestsFail_data()
     {
-        QTest::addColumn<std::function<std::optional<QString>()>>("request");
+        QTest::addColumn<std::function<ActionResult()>>("request");
         static NoDesktopActions actions;
         static NoScreenCapture capture;
         static NoApplicationServices applications;
@@ -52,17 +52,17 @@ private slots:
         QTest::newRow("open") << std::function([] {
             ActionResult error;
             bool completed = false;
-            applications.openApplication("/Applications/Notes.app", [&](std::optional<QString> e) {
+            applications.openApplication("/Applications/Notes.app", [&](ActionResult e) {
                 completed = true;
                 error = e;
             });
-            return completed ? error : std::nullopt;
+            return completed ? error : ActionResult();
         });
     }
 
     void desktopRequestsFail()
     {
-        QFETCH(std::function<std::optional<QString>()>, request);
+        QFETCH(std::function<ActionResult()>, request);
         const ActionResult error = request();
         QVERIFY(error);
         QVERIFY2(error->contains("needs a desktop"), qPrintable(*error));

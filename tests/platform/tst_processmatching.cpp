@@ -2,7 +2,7 @@
 // and desktop entries in a temporary data folder read through GIO; which
 // windows belong to it; and who steers windows in which session.
 #include "platform/freedesktop/DesktopSession.h"
-#include "platform/WindowControl.h"
+#include "platform/freedesktop/WindowReport.h"
 #include "platform/kwin/KWinWindowControl.h"
 #include "platform/freedesktop/CgroupApplication.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"
@@ -212,7 +212,7 @@ private slots:
     {
         KWinWindowControl control;
         QVERIFY(control.unavailable());
-        QVERIFY(control.activate("1").has_value());
+        QVERIFY(control.activate("1").failed());
         // KWin answers from a thread of its own while the program waits for it.
         QThread thread;
         FakeKWinScripting kwin;

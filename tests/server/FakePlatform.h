@@ -43,7 +43,7 @@ struct FakeApplications : ApplicationServices {
     {
         return installed.contains(id) ? std::optional(installed.value(id)) : std::nullopt;
     }
-    void openApplication(const QString &path, std::function<void(std::optional<QString>)> done) override
+    void openApplication(const QString &path, std::function<void(ActionResult)> done) override
     {
         calls << "open " + path;
         done(std::nullopt);
@@ -69,7 +69,7 @@ struct RecordingScripts : ScriptHost {
     }
     // Every script started so far, once the pool has run them all.
     QStringList ran() { QThreadPool::globalInstance()->waitForDone(); QMutexLocker lock(&mutex); return sources; }
-    void reset() { QMutexLocker lock(&mutex); sources.clear(); error.reset(); }
+    void reset() { QMutexLocker lock(&mutex); sources.clear(); error = {}; }
 };
 
 // Collects log lines from any thread.

@@ -76,11 +76,11 @@ class DesktopServicesTest : public QObject {
     {
         return ::mount("tendril", qPrintable(path), "tmpfs", flags, nullptr) == 0;
     }
-    static bool failsWith(const std::optional<QString> &outcome, const QString &error)
+    static bool failsWith(const ActionResult &outcome, const QString &error)
     {
         if (error.isEmpty() ? !outcome : outcome && outcome->contains(error))
             return true;
-        qWarning() << "outcome:" << outcome.value_or("success") << "expected:" << error;
+        qWarning() << "outcome:" << outcome.failureOr("success") << "expected:" << error;
         return false;
     }
 
@@ -176,7 +176,7 @@ private slots:
     }
     void actionsReachTheDesktopServices()
     {
-        using Action = std::optional<QString> (DesktopActions::*)();
+        using Action = ActionResult (DesktopActions::*)();
         const QHash<QString, Action> byName{{"lock", &DesktopActions::lockScreen}, {"overview", &DesktopActions::overview},
                                             {"showDesktop", &DesktopActions::showDesktop}};
         QFETCH(QString, services);
@@ -213,7 +213,7 @@ private slots:
         qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
         const ActionResult error = actions.toggleDarkMode();
         const QByteArray written = read(desktop.contains("GNOME") ? config.filePath("glib-2.0/settings/keyfile") : file("home/applied"));
-        QVERIFY2(error ? error->contains(outcome) : written.contains(outcome.toUtf8()), qPrintable(error.value_or("success")));
+        QVERIFY2(error ? error->contains(outcome) : written.contains(outcome.toUtf8()), qPrintable(error.failureOr("success")));
         if (scheme == "1")
             QVERIFY(calls().contains("portal Read org.freedesktop.appearance color-scheme"));
     }
@@ -276,7 +276,7 @@ private slots:
             QSKIP("needs to mount a read-only tmpfs (root)");
 
         // On a worker thread, as the server runs it.
-        std::optional<QString> outcome;
+        ActionResult outcome;
         std::unique_ptr<QThread> worker(QThread::create([&] { outcome = PortalScreenCapture(500).capture(path); }));
         worker->start();
         QVERIFY(worker->wait(10000));

@@ -1,8 +1,10 @@
-#include "platform/WindowControl.h"
+#include "platform/freedesktop/WindowReport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+Q_LOGGING_CATEGORY(windowControlLog, "tendril.windowcontrol", QtInfoMsg)
 
 std::optional<WindowReport> parseWindowReport(const QByteArray &json)
 {
