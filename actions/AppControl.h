@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/ActionLog.h"
+#include "log/ActionLog.h"
 
 #include <QElapsedTimer>
 #include <QHash>

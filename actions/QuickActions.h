@@ -2,7 +2,7 @@
 
 #include "platform/ActionResult.h"
 #include "platform/ApplicationServices.h"
-#include "server/ActionLog.h"
+#include "log/ActionLog.h"
 
 #include <QString>
 

@@ -11,7 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/freedesktop/AutostartEntry.h"
 #include "server/AppSettings.h"
-#include "server/LogCategories.h"
+#include "log/LogCategories.h"
 #include "server/MacServerService.h"
 #include "web/WebRemote.h"
 

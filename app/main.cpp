@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
-#include "server/LogOutput.h"
+#include "log/LogOutput.h"
 #include "app/Startup.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 
 #include "platform/UserDefaults.h"
 #include "platform/LoginItem.h"
-#include "server/ActionLog.h"
+#include "log/ActionLog.h"
 
 #include <QObject>
 #include <QStringList>

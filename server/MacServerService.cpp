@@ -9,7 +9,7 @@
 #include "server/AppSettings.h"
 #include "actions/ClipboardActions.h"
 #include "server/ConnectionGate.h"
-#include "server/LogCategories.h"
+#include "log/LogCategories.h"
 #include "server/PairingGuard.h"
 #include "transport/PeerAddress.h"
 #include "server/Pin.h"

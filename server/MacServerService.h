@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/ActionLog.h"
+#include "log/ActionLog.h"
 #include "server/ConnectionGate.h"
 #include "server/PinThrottle.h"
 #include "server/ServerState.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "protocol/TDMessage.h"
-#include "server/ActionLog.h"
+#include "log/ActionLog.h"
 #include "server/PinThrottle.h"
 
 #include <QString>

@@ -8,7 +8,7 @@
 #include "app/CommandLine.h"
 #include "platform/freedesktop/AutostartEntry.h"
 #include "app/ConnectionNotices.h"
-#include "server/LogOutput.h"
+#include "log/LogOutput.h"
 #include "app/TrayMenu.h"
 #include "platform/DesktopNotifications.h"
 #include "server/AppSettings.h"

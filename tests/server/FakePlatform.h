@@ -9,7 +9,7 @@
 #include "platform/ScreenCapture.h"
 #include "platform/scripts/ScriptHost.h"
 #include "platform/ServiceAdvertiser.h"
-#include "server/ActionLog.h"
+#include "log/ActionLog.h"
 
 #include <QBuffer>
 #include <QImage>

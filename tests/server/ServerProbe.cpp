@@ -2,7 +2,7 @@
 // prints one line once it listens: the advertised name and the PIN.
 // usage: tendril-server-probe [--port PORT]
 #include "catalogue/MacAppStore.h"
-#include "server/LogOutput.h"
+#include "log/LogOutput.h"
 #include "server/MacServerService.h"
 
 #include <QGuiApplication>

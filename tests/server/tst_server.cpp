@@ -2,7 +2,7 @@
 #include "TestPhone.h"
 
 #include "server/ConnectionGate.h"
-#include "server/LogOutput.h"
+#include "log/LogOutput.h"
 #include "server/Pin.h"
 #include "server/PinThrottle.h"
 #include "tests/TestTime.h"

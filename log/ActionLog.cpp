@@ -1,6 +1,6 @@
-#include "server/ActionLog.h"
+#include "log/ActionLog.h"
 
-#include "server/LogCategories.h"
+#include "log/LogCategories.h"
 
 #include <QRegularExpression>
 

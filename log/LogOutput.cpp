@@ -1,4 +1,4 @@
-#include "server/LogOutput.h"
+#include "log/LogOutput.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
