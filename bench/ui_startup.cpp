@@ -29,8 +29,8 @@ namespace {
 constexpr int catalogueSize = 200;
 constexpr int iconSide = 1024;
 constexpr int runs = 5;
-constexpr double startupTargetMs = 300;
-constexpr double memoryTargetMB = 80;
+constexpr double startupTargetMs = 180;
+constexpr double memoryTargetMB = 55;
 
 void wait(int ms)
 {
