@@ -121,10 +121,10 @@ void KWinWindowControl::startWatch()
 
 KWinWindowControl::~KWinWindowControl()
 {
-    // Best effort: KWin drops the script with its connection anyway.
+    // Best effort: on the way out there is no one left to tell of a failure.
     if (!unavailable())
-        std::ignore = DBusCall::call(QDBusConnection::sessionBus(), scripting, QStringLiteral("unloadScript"), {pluginName("watch", 0)},
-                       nullptr, 1000);
+        std::ignore = DBusCall::call(QDBusConnection::sessionBus(), scripting, QStringLiteral("unloadScript"),
+                                     {pluginName("watch", 0)}, nullptr, 1000);
 }
 
 ActionResult KWinWindowControl::runScript(const QString &source, const QString &name)
