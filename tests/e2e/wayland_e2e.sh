@@ -18,14 +18,12 @@ source "$(dirname "$0")/common.sh"
 source "$(dirname "$0")/../support/private-bus.sh"
 port=$((20000 + RANDOM % 20000)) # not the protocol's port, which another program may hold
 chmod 755 "$work"
-cleanup() {
-    kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null
+more_cleanup() {
     pkill -TERM -f "$work/bin/sleeper"
     # What the user's programs left serving the clipboard.
     [[ -n "$user" ]] && { pkill -KILL -u "$user"; sleep 0.2; userdel -f "$user" 2>/dev/null; }
-    rm -rf "$work"
 }
-trap cleanup EXIT
+trap end_run EXIT
 
 if [[ $mode == sway ]]; then
     [[ $(id -u) == 0 ]] || { echo "SKIP: making a throw-away user needs root"; exit 77; }
@@ -36,9 +34,8 @@ if [[ $mode == sway ]]; then
     install -m 755 "$desktop" "$work/tendril" && desktop=$work/tendril
 fi
 x_display=${DISPLAY:-}
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
-unset DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_CURRENT_DESKTOP
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+private_home
+unset DISPLAY XDG_CURRENT_DESKTOP
 [[ -n "$user" ]] && chown -R "$user" "$HOME" "$XDG_RUNTIME_DIR"
 run() { "${as_user[@]}" env HOME="$HOME" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$@"; }
 # In the background, with the program's own pid kept (not a subshell's).
