@@ -9,7 +9,6 @@
 #include "catalogue/AppIcon.h"
 #include "catalogue/IconCache.h"
 #include "catalogue/MacAppStore.h"
-#include "platform/bundles/BundleIndex.h"
 #include "platform/bundles/BundleReader.h"
 #include "platform/bundles/PlistBounds.h"
 #include "platform/files/StandardLocations.h"
@@ -298,17 +297,6 @@ private slots:
         const std::optional<Bundle> opened = openBundle(bundle);
         QVERIFY(opened && !opened->bundleIdentifier);
         QVERIFY2(peakResidentKb() - before < 32 * 1024, QByteArray::number(qlonglong(peakResidentKb() - before)));
-    }
-
-    void identifierLookupsFollowARewrittenInfoPlist()
-    {
-        QTemporaryDir root;
-        const QString bundle = makeBundle(root.path(), "Tool.app", {{"CFBundleIdentifier", "com.example.before"}});
-        BundleIndex::shared().remember(bundle, Bundle{bundle, QString("com.example.before"), {}});
-        QCOMPARE(BundleIndex::shared().pathFor("com.example.before", {root.path()}), bundle);
-        makeBundle(root.path(), "Tool.app", {{"CFBundleIdentifier", "com.example.after.rewrite"}});
-        QCOMPARE(BundleIndex::shared().pathFor("com.example.before", {root.path()}), std::nullopt);
-        QCOMPARE(BundleIndex::shared().pathFor("com.example.after.rewrite", {root.path()}), bundle);
     }
 
     void specialFilesAreReadAsAbsent()
