@@ -105,12 +105,6 @@ QString storedLayout()
 
 QString iconDirectory() { return StandardLocations::cachesDirectory() + "/TendrilIcons"; }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void select(MacAppStore &store, const QStringList &ids)
 {
     for (const QString &id : ids)
@@ -279,9 +273,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<Verdict>("verdict");
         // The fuzz target's seeds: 200 deep, and 2^24 strings once expanded.
-        QTest::newRow("deep xml") << fileBytes(CORPUS "/deep.xml") << Verdict::tooDeep;
-        QTest::newRow("deep binary") << fileBytes(CORPUS "/deep.bplist") << Verdict::tooDeep;
-        QTest::newRow("shared references") << fileBytes(CORPUS "/bomb.bplist") << Verdict::tooManyObjects;
+        QTest::newRow("deep xml") << readFile(CORPUS "/deep.xml") << Verdict::tooDeep;
+        QTest::newRow("deep binary") << readFile(CORPUS "/deep.bplist") << Verdict::tooDeep;
+        QTest::newRow("shared references") << readFile(CORPUS "/bomb.bplist") << Verdict::tooManyObjects;
         QTest::newRow("over 1 MB") << QByteArray(PlistBounds::maxBytes + 1, ' ') << Verdict::tooLarge;
     }
 
@@ -473,7 +467,7 @@ private slots:
         // The next change writes back every icon still held in memory.
         QVERIFY(QDir(iconDirectory()).removeRecursively());
         restarted.toggleSelection(app("s.d"));
-        QCOMPARE(fileBytes(iconDirectory() + "/s.a.png"), *before.at(0).iconData);
+        QCOMPARE(readFile(iconDirectory() + "/s.a.png"), *before.at(0).iconData);
         QVERIFY(!QFile::exists(iconDirectory() + "/s.b.png"));
     }
 
@@ -509,7 +503,7 @@ private slots:
         TRY_VERIFY(store.selectedApps().first().iconData);
         const QString file = store.iconCacheDirectory() + "/w.viewer.png";
         const QByteArray icon = store.selectedApps().first().iconData.value_or("");
-        QCOMPARE(fileBytes(file), icon);
+        QCOMPARE(readFile(file), icon);
         const QImage decoded = QImage::fromData(icon, "PNG");
         QCOMPARE(decoded.size(), QSize(128, 128));
         for (const QPoint corner : {QPoint(0, 0), QPoint(127, 127)}) // filled corner to corner
@@ -535,7 +529,7 @@ private slots:
         TRY_VERIFY(store.selectedApps().first().iconData);
         QCOMPARE(QImage::fromData(store.selectedApps().first().iconData.value_or(""), "PNG").size(), QSize(128, 128));
         QCOMPARE(storedLayout(), QString("f.blocked@0"));
-        QCOMPARE(fileBytes(iconDirectory()), QByteArray("in the way"));
+        QCOMPARE(readFile(iconDirectory()), QByteArray("in the way"));
     }
 
     void identifiersNeverLeaveTheIconFolder()
@@ -553,7 +547,7 @@ private slots:
             for (const AppItem &item : store.selectedApps())
                 QVERIFY(item.iconData && item.iconData != std::optional<QByteArray>("outside"));
         }
-        QCOMPARE(fileBytes(caches + "/secret.png"), QByteArray("outside"));
+        QCOMPARE(readFile(caches + "/secret.png"), QByteArray("outside"));
         QCOMPARE(QDir(iconDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         MacAppStore restarted;
         QCOMPARE(layout(restarted.selectedApps()), unsafeLayout);
