@@ -162,7 +162,8 @@ private slots:
         row("overview: KWin", "kwin", "overview", 1, {"kwin invokeShortcut Overview"});
         row("overview: nothing", "", "overview", 1, {}, "Mission Control has no counterpart");
         row("show desktop: KWin", "kwin", "showDesktop", 1, {"kwin invokeShortcut Show Desktop"});
-        row("show desktop: other Wayland", "shell", "showDesktop", 1, {}, "this Wayland compositor offers no way");
+        row("show desktop: other Wayland", "shell", "showDesktop", 1, {},
+            "Cannot show the desktop: this Wayland compositor offers no way");
     }
     void actionsReachTheDesktopServices()
     {
