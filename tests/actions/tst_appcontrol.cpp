@@ -5,6 +5,7 @@
 #include "actions/AppControl.h"
 #include "actions/QuickActions.h"
 #include "tests/catalogue/CatalogueFixtures.h"
+#include "tests/catalogue/DesktopFixtures.h"
 #include "tests/server/FakePlatform.h"
 
 #include <QElapsedTimer>
@@ -190,10 +191,7 @@ private slots:
         for (const char *id : {"com.example.plain", "com.example.polite", "com.example.notes"})
             control.quitApp(id);
         TRY_COMPARE_WITHIN(ours().size(), 0, kProcessWaitMs);
-        QFile signal(home.path() + "/polite-signal");
-        TRY_VERIFY(signal.exists());
-        QVERIFY(signal.open(QIODevice::ReadOnly));
-        QCOMPARE(signal.readAll(), QByteArray("TERM\n"));
+        TRY_COMPARE(readFile(home.path() + "/polite-signal"), QByteArray("TERM\n"));
         QVERIFY(log.lines().isEmpty());
     }
 

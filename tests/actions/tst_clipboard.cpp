@@ -5,6 +5,7 @@
 #include "platform/x11/QtPasteboard.h"
 #include "platform/freedesktop/ScrotScreenCapture.h"
 #include "actions/ClipboardActions.h"
+#include "tests/catalogue/DesktopFixtures.h"
 #include "tests/server/FakePlatform.h"
 #include "tests/services/PrivateBus.h"
 
@@ -130,10 +131,8 @@ private slots:
     {
         for (const auto &[target, format] : QList<std::pair<QString, const char *>>{
                  {"image/png", "PNG"}, {"image/tiff", "TIFF"}, {"image/jpeg", "JPEG"}}) {
-            QFile file(files.filePath("offer"));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(encoded(sampleImage(), format)));
-            file.close();
-            QCOMPARE(QProcess::execute("xclip", {"-i", "-selection", "clipboard", "-t", target, file.fileName()}), 0);
+            QVERIFY(writeFile(files.filePath("offer"), encoded(sampleImage(), format)));
+            QCOMPARE(QProcess::execute("xclip", {"-i", "-selection", "clipboard", "-t", target, files.filePath("offer")}), 0);
             TRY_VERIFY(!QGuiApplication::clipboard()->ownsClipboard());
             if (target == "image/jpeg")
                 QCOMPARE(textOf(actions.sendClipboard()), QString());

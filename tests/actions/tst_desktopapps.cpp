@@ -6,6 +6,7 @@
 #include "platform/linux/LinuxDesktopActions.h"
 #include "platform/x11/X11WindowControl.h"
 #include "tests/TestTime.h"
+#include "tests/catalogue/DesktopFixtures.h"
 #include "tests/server/FakePlatform.h"
 
 #include <QElapsedTimer>
@@ -154,11 +155,7 @@ class DesktopAppsTest : public QObject {
     QTemporaryDir home;
     QList<qint64> started;
 
-    QByteArray readLog(const QString &name)
-    {
-        QFile file(home.filePath(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray readLog(const QString &name) { return readFile(home.filePath(name)); }
     // The stand-in's window, once it has written it to its log.
     std::uint32_t windowOf(const QString &log)
     {
@@ -176,10 +173,8 @@ class DesktopAppsTest : public QObject {
     }
     void writeEntry(const QString &id, const QString &name, const QString &exec)
     {
-        QDir().mkpath(home.filePath("data/applications"));
-        QFile file(home.filePath("data/applications/" + id + ".desktop"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(("[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + exec + "\n").toUtf8());
+        QVERIFY(writeFile(home.filePath("data/applications/" + id + ".desktop"),
+                          ("[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + exec + "\n").toUtf8()));
     }
     std::optional<RunningApplication> running(const QString &id)
     {

@@ -4,11 +4,18 @@
 #include <QFile>
 #include <QFileInfo>
 
-bool writeFile(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString &path, const QByteArray &bytes, bool executable)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+        && (!executable || file.setPermissions(file.permissions() | QFile::ExeOwner));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool writeDesktopEntry(const QString &dir, const QString &relativePath, const QString &keys)

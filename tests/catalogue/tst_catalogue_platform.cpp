@@ -9,7 +9,6 @@
 #include "catalogue/AppIcon.h"
 #include "catalogue/IconCache.h"
 #include "catalogue/MacAppStore.h"
-#include "platform/bundles/BundleIndex.h"
 #include "platform/bundles/BundleReader.h"
 #include "platform/bundles/PlistBounds.h"
 #include "platform/files/StandardLocations.h"
@@ -105,12 +104,6 @@ QString storedLayout()
 }
 
 QString iconDirectory() { return StandardLocations::cachesDirectory() + "/TendrilIcons"; }
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void select(MacAppStore &store, const QStringList &ids)
 {
@@ -246,7 +239,6 @@ private slots:
         QTest::newRow("svg") << solidSvg(Qt::blue) << "svg" << QColor(Qt::blue);
         QTest::newRow("svg of 1,500 paths") << manyShapesSvg(1500, "path") << "svg" << QColor(Qt::blue);
         QTest::newRow("svg of 20,000 paths, under 2 MB") << manyShapesSvg(20000, "path") << "svg" << QColor();
-        QTest::newRow("svg of 100,000 paths, 8 MB") << manyShapesSvg(100000, "path") << "svg" << QColor();
         QTest::newRow("svg padded over 2 MB")
             << solidSvg(Qt::blue).replace("</svg>", "<!--" + QByteArray(2 << 20, 'x') + "--></svg>") << "svg" << QColor();
         QTest::newRow("png 4096 wide") << png(4096, 8) << "png" << QColor(Qt::green);
@@ -270,7 +262,7 @@ private slots:
             QCOMPARE(centre(image), drawn);
         else
             QCOMPARE(image, genericAppIconImage(QSize(128, 128)));
-        // Unbounded, the 100,000 paths took 20 s and the one-bit PNG 600 MB.
+        // Unbounded, 100,000 paths took 20 s and the one-bit PNG 600 MB.
         QVERIFY2(cpuMs < 500, qPrintable(QString::number(cpuMs)));
         QVERIFY2(grownKb < 64 * 1024, qPrintable(QString::number(grownKb)));
     }
@@ -280,9 +272,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<Verdict>("verdict");
         // The fuzz target's seeds: 200 deep, and 2^24 strings once expanded.
-        QTest::newRow("deep xml") << fileBytes(CORPUS "/deep.xml") << Verdict::tooDeep;
-        QTest::newRow("deep binary") << fileBytes(CORPUS "/deep.bplist") << Verdict::tooDeep;
-        QTest::newRow("shared references") << fileBytes(CORPUS "/bomb.bplist") << Verdict::tooManyObjects;
+        QTest::newRow("deep xml") << readFile(CORPUS "/deep.xml") << Verdict::tooDeep;
+        QTest::newRow("deep binary") << readFile(CORPUS "/deep.bplist") << Verdict::tooDeep;
+        QTest::newRow("shared references") << readFile(CORPUS "/bomb.bplist") << Verdict::tooManyObjects;
         QTest::newRow("over 1 MB") << QByteArray(PlistBounds::maxBytes + 1, ' ') << Verdict::tooLarge;
     }
 
@@ -298,17 +290,6 @@ private slots:
         const std::optional<Bundle> opened = openBundle(bundle);
         QVERIFY(opened && !opened->bundleIdentifier);
         QVERIFY2(peakResidentKb() - before < 32 * 1024, QByteArray::number(qlonglong(peakResidentKb() - before)));
-    }
-
-    void identifierLookupsFollowARewrittenInfoPlist()
-    {
-        QTemporaryDir root;
-        const QString bundle = makeBundle(root.path(), "Tool.app", {{"CFBundleIdentifier", "com.example.before"}});
-        BundleIndex::shared().remember(bundle, Bundle{bundle, QString("com.example.before"), {}});
-        QCOMPARE(BundleIndex::shared().pathFor("com.example.before", {root.path()}), bundle);
-        makeBundle(root.path(), "Tool.app", {{"CFBundleIdentifier", "com.example.after.rewrite"}});
-        QCOMPARE(BundleIndex::shared().pathFor("com.example.before", {root.path()}), std::nullopt);
-        QCOMPARE(BundleIndex::shared().pathFor("com.example.after.rewrite", {root.path()}), bundle);
     }
 
     void specialFilesAreReadAsAbsent()
@@ -485,7 +466,7 @@ private slots:
         // The next change writes back every icon still held in memory.
         QVERIFY(QDir(iconDirectory()).removeRecursively());
         restarted.toggleSelection(app("s.d"));
-        QCOMPARE(fileBytes(iconDirectory() + "/s.a.png"), *before.at(0).iconData);
+        QCOMPARE(readFile(iconDirectory() + "/s.a.png"), *before.at(0).iconData);
         QVERIFY(!QFile::exists(iconDirectory() + "/s.b.png"));
     }
 
@@ -521,7 +502,7 @@ private slots:
         TRY_VERIFY(store.selectedApps().first().iconData);
         const QString file = store.iconCacheDirectory() + "/w.viewer.png";
         const QByteArray icon = store.selectedApps().first().iconData.value_or("");
-        QCOMPARE(fileBytes(file), icon);
+        QCOMPARE(readFile(file), icon);
         const QImage decoded = QImage::fromData(icon, "PNG");
         QCOMPARE(decoded.size(), QSize(128, 128));
         for (const QPoint corner : {QPoint(0, 0), QPoint(127, 127)}) // filled corner to corner
@@ -547,7 +528,7 @@ private slots:
         TRY_VERIFY(store.selectedApps().first().iconData);
         QCOMPARE(QImage::fromData(store.selectedApps().first().iconData.value_or(""), "PNG").size(), QSize(128, 128));
         QCOMPARE(storedLayout(), QString("f.blocked@0"));
-        QCOMPARE(fileBytes(iconDirectory()), QByteArray("in the way"));
+        QCOMPARE(readFile(iconDirectory()), QByteArray("in the way"));
     }
 
     void identifiersNeverLeaveTheIconFolder()
@@ -565,7 +546,7 @@ private slots:
             for (const AppItem &item : store.selectedApps())
                 QVERIFY(item.iconData && item.iconData != std::optional<QByteArray>("outside"));
         }
-        QCOMPARE(fileBytes(caches + "/secret.png"), QByteArray("outside"));
+        QCOMPARE(readFile(caches + "/secret.png"), QByteArray("outside"));
         QCOMPARE(QDir(iconDirectory()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         MacAppStore restarted;
         QCOMPARE(layout(restarted.selectedApps()), unsafeLayout);

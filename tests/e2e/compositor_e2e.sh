@@ -33,19 +33,16 @@ export E2E_SHARED=$work
 source "$here/common.sh"
 source "$here/../support/private-bus.sh"
 port=$((20000 + RANDOM % 20000))
-cleanup() {
-    kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null
-    pkill -KILL -f "$work/" 2>/dev/null # applications the program launched
-    [[ -n ${KEEP_WORK:-} ]] || rm -rf "$work"
-}
-trap cleanup EXIT
+more_cleanup() { pkill -KILL -f "$work/" 2>/dev/null; } # applications the program launched
+trap end_run EXIT
 $run test -x $compositor || { echo "SKIP: $compositor is not installed"; exit 77; }
 $run /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null || { echo "SKIP: no python3-gi with GTK 3"; exit 77; }
 
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_DATA_HOME="$work/data" XDG_DATA_DIRS="$work/none"
-export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" GSETTINGS_BACKEND=keyfile
+private_home
+export XDG_DATA_HOME="$work/data" XDG_DATA_DIRS="$work/none" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
+export GSETTINGS_BACKEND=keyfile
 unset DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_TYPE WAYLAND_DISPLAY
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications" && chmod 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications"
 # GNOME Shell wants a system bus of its own beside the session bus; each
 # activates nothing but what its own folder holds (nothing).
 for bus in session system; do

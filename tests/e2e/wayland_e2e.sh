@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The program under a headless Wayland compositor, paired with the
 # command-line phone, on a private session bus with no desktop services.
-#   weston: no seat; the program must start, the actions this compositor
-#           cannot do must each write their failure line, and a desktop entry
-#           is launched, reported running (nothing in front), hidden and
-#           minimised with one log line each, and quit.
+#   weston: no seat; the program must start, and a desktop entry is
+#           launched, reported running (nothing in front), hidden and
+#           minimised with one log line each, and quit. (The failure lines of
+#           the quick actions are tst_desktopservices' and tst_appcontrol's.)
 #   sway:   data-control; the clipboard goes both ways through the phone while
 #           the compositor's clipboard is read and set by other clients.
 #           sway refuses root: it and the program run as a throw-away user.
@@ -18,14 +18,12 @@ source "$(dirname "$0")/common.sh"
 source "$(dirname "$0")/../support/private-bus.sh"
 port=$((20000 + RANDOM % 20000)) # not the protocol's port, which another program may hold
 chmod 755 "$work"
-cleanup() {
-    kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null
+more_cleanup() {
     pkill -TERM -f "$work/bin/sleeper"
     # What the user's programs left serving the clipboard.
     [[ -n "$user" ]] && { pkill -KILL -u "$user"; sleep 0.2; userdel -f "$user" 2>/dev/null; }
-    rm -rf "$work"
 }
-trap cleanup EXIT
+trap end_run EXIT
 
 if [[ $mode == sway ]]; then
     [[ $(id -u) == 0 ]] || { echo "SKIP: making a throw-away user needs root"; exit 77; }
@@ -36,9 +34,8 @@ if [[ $mode == sway ]]; then
     install -m 755 "$desktop" "$work/tendril" && desktop=$work/tendril
 fi
 x_display=${DISPLAY:-}
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
-unset DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_CURRENT_DESKTOP
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+private_home
+unset DISPLAY XDG_CURRENT_DESKTOP
 [[ -n "$user" ]] && chown -R "$user" "$HOME" "$XDG_RUNTIME_DIR"
 run() { "${as_user[@]}" env HOME="$HOME" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" "$@"; }
 # In the background, with the program's own pid kept (not a subshell's).
@@ -71,13 +68,6 @@ read_pin
 send ping > "$work/reply.out" && grep -q pairingConfirmed "$work/reply.out" || fail "pairing"
 
 if [[ $mode == weston ]]; then
-    for action in showDesktop missionControl toggleDarkMode lockScreen; do send "$action" > /dev/null || fail "$action"; done
-    wait_for 50 test "$(grep -c '^\[AppleScript\] ' "$work/desktop.log")" -ge 4
-    for line in 'Cannot show the desktop: ' 'Mission Control has no counterpart' 'Cannot switch dark mode: ' \
-        'Cannot lock the screen: '; do
-        grep -q "^\[AppleScript\] $line" "$work/desktop.log" || fail "no failure line \"$line\""
-    done
-
     send launchApp org.example.Sleeper > /dev/null || fail "launchApp"
     wait_for 50 running "$work/bin/sleeper" || fail "launchApp started nothing"
     LISTEN=2 send requestAppList > "$work/updates.out" || fail "requestAppList"
@@ -103,7 +93,7 @@ if [[ $mode == weston ]]; then
         x_window() { DISPLAY=$x_display xwininfo -root -tree | grep -q '"Tendril"'; }
         wait_for 100 x_window || fail "no window on the X display"
     fi
-    echo "PASS: under weston without a seat: failure lines, running, no frontmost, one hide/minimise line, quit"
+    echo "PASS: under weston without a seat: running, no frontmost, one hide/minimise line, quit"
 else
     pasted() { [[ $(run WAYLAND_DISPLAY="$socket" wl-paste --no-newline 2>/dev/null) == "from the phone" ]]; }
     send clipboardPayload "from the phone" > /dev/null || fail "clipboardPayload"

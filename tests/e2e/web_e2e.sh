@@ -10,25 +10,13 @@ source "$here/common.sh"
 [[ -n "${DISPLAY:-}" ]] || { echo "SKIP: no X display"; exit 77; }
 [[ -d "$here/../web/node_modules/playwright-core" ]] || { echo "FAIL: no playwright-core: run tools/setup.sh test"; exit 1; }
 pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-    pkill -TERM -f "$work/home/Applications" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+more_cleanup() { pkill -TERM -f "$work/home/Applications" 2>/dev/null; }
+trap end_run EXIT
 
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" GDK_BACKEND=x11 NO_AT_BRIDGE=1
-unset XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME WAYLAND_DISPLAY
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+private_home
+export GDK_BACKEND=x11 NO_AT_BRIDGE=1
+unset WAYLAND_DISPLAY
 # Two bundles with icons: a GTK window that closes when asked, and one more.
-bundle() { # DIR ID NAME PROGRAM-TEXT [ICON]
-    mkdir -p "$1/Contents/MacOS" "$1/Contents/Resources"
-    echo "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>$2</string>
-<key>CFBundleName</key><string>$3</string><key>CFBundleExecutable</key><string>run</string>
-<key>CFBundleIconFile</key><string>icon.png</string></dict></plist>" > "$1/Contents/Info.plist"
-    printf '%s\n' "$4" > "$1/Contents/MacOS/run" && chmod +x "$1/Contents/MacOS/run"
-    cp "${5:-/usr/share/icons/hicolor/48x48/apps/chromium.png}" "$1/Contents/Resources/icon.png"
-}
 apps="$HOME/Applications"
 bundle "$apps/Window.app" com.example.window Window "#!/usr/bin/python3
 import runpy, sys

@@ -10,6 +10,7 @@
 #include "platform/freedesktop/SystemdScope.h"
 
 #include "tests/TestTime.h"
+#include "tests/catalogue/DesktopFixtures.h"
 
 #include <QDBusConnection>
 #include <QTemporaryDir>
@@ -51,12 +52,7 @@ class ProcessMatchingTest : public QObject {
 
     void write(const QString &path, const QByteArray &content, bool executable = false)
     {
-        QDir().mkpath(QFileInfo(root.filePath(path)).path());
-        QFile file(root.filePath(path));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        if (executable)
-            file.setPermissions(file.permissions() | QFile::ExeOwner);
+        QVERIFY(writeFile(root.filePath(path), content, executable));
     }
     // One process: its program, arguments, parent and cgroup.
     void process(qint64 pid, const QString &exe, const QByteArray &cmdline, qint64 parent, const QByteArray &cgroup)

@@ -90,11 +90,6 @@ QByteArray encoded(const TDMessage &message)
     return encodeMessage(message).value_or("<encoding failed>");
 }
 
-QString clipboardTextOf(const QByteArray &json)
-{
-    return QJsonDocument::fromJson(json)["clipboardPayload"]["text"].toString();
-}
-
 // An app list of one Finder item; `rest` are the members after its name.
 QByteArray appList(const QByteArray &rest, const QByteArray &id = "3F2A8C10-5B7D-4E21-9A6C-0D14E7B2C953")
 {
@@ -180,7 +175,7 @@ private slots:
                 const QByteArray json = encoded(td::ClipboardPayload{text});
                 QVERIFY2(std::all_of(json.begin(), json.end(), [](char c) { return uchar(c) >= 0x20; }),
                          "raw control character in output");
-                QCOMPARE(clipboardTextOf(json), text);
+                QCOMPARE(QJsonDocument::fromJson(json)["clipboardPayload"]["text"].toString(), text);
             }
         }
         // A lone surrogate cannot be UTF-8; the output must still be readable.

@@ -1,4 +1,5 @@
 #include "tools/phone/PhoneArguments.h"
+#include "tests/catalogue/DesktopFixtures.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -41,10 +42,7 @@ private slots:
             return text.replace("%T", m_dir.filePath("text.txt")).replace("%P", m_dir.filePath("photo.png"))
                 .replace("%I", kPhoto.toBase64());
         };
-        for (const auto &[name, content] : {std::pair{"text.txt", QByteArray("hello\n")}, std::pair{"photo.png", kPhoto}}) {
-            QFile file(m_dir.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        }
+        QVERIFY(writeFile(m_dir.filePath("text.txt"), "hello\n") && writeFile(m_dir.filePath("photo.png"), kPhoto));
         QBuffer standardInput(&input);
         standardInput.open(QIODevice::ReadOnly);
         QString error;

@@ -4,6 +4,7 @@
 // PATH; emptying the trash folders.
 #include "PrivateBus.h"
 
+#include "tests/catalogue/DesktopFixtures.h"
 #include "tests/server/FakePlatform.h"
 
 #include "platform/freedesktop/LinuxComputerName.h"
@@ -34,12 +35,7 @@ class DesktopServicesTest : public QObject {
     LinuxDesktopActions actions{apps, windows};
 
     QString file(const QString &name) const { return work.filePath(name); }
-    QByteArray read(const QString &path)
-    {
-        QFile in(path);
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
-    QStringList calls() { return QString::fromUtf8(read(file("calls"))).split('\n', Qt::SkipEmptyParts).mid(1); } // after "ready"
+    QStringList calls() { return QString::fromUtf8(readFile(file("calls"))).split('\n', Qt::SkipEmptyParts).mid(1); } // after "ready"
     // The stand-ins for `services` (space-separated), with the fake's settings in `env`.
     void serve(const QString &services, const QStringList &env = {})
     {
@@ -53,13 +49,7 @@ class DesktopServicesTest : public QObject {
         fake.start("/usr/bin/python3", QStringList{FAKE_DESKTOP, file("calls")} + services.split(' ', Qt::SkipEmptyParts));
         TRY_VERIFY_WITHIN(QFile::exists(file("calls")), 10000);
     }
-    static bool touch(const QString &path, const QByteArray &content = {}, bool executable = false)
-    {
-        QFile out(path);
-        return QDir().mkpath(QFileInfo(path).path()) && out.open(QIODevice::WriteOnly) && out.write(content) == content.size()
-            && (!executable || out.setPermissions(out.permissions() | QFile::ExeOwner));
-    }
-    void writeTool(const QString &name, const QByteArray &body) { QVERIFY(touch(file("bin/" + name), "#!/bin/sh\n" + body, true)); }
+    void writeTool(const QString &name, const QByteArray &body) { QVERIFY(writeFile(file("bin/" + name), "#!/bin/sh\n" + body, true)); }
     // What is left in a trash beside its empty files and info folders.
     static QStringList left(const QString &trash)
     {
@@ -110,7 +100,7 @@ private slots:
         QCOMPARE(actions.setOutputVolume(42), std::nullopt);
         QFile::remove(file("bin/pactl"));
         QCOMPARE(actions.setOutputVolume(0), std::nullopt);
-        QCOMPARE(read(file("home/volume")), "set-sink-volume @DEFAULT_SINK@ 42%\n-q sset Master 0%\n");
+        QCOMPARE(readFile(file("home/volume")), "set-sink-volume @DEFAULT_SINK@ 42%\n-q sset Master 0%\n");
     }
 
     // Every trash folder: the home trash and those of other volumes, mounted
@@ -121,11 +111,11 @@ private slots:
         const auto unmount = qScopeGuard([&] { ::umount(qPrintable(volume.path())), ::umount(qPrintable(linkedVolume.path())); });
         const auto fill = [&](const QString &trash) {
             for (const char *path : {"/files/a.txt", "/files/.hidden", "/files/folder/nested/b.txt", "/info/a.txt.trashinfo", "/directorysizes"})
-                QVERIFY(touch(trash + path));
+                QVERIFY(writeFile(trash + path, {}));
             QVERIFY(QFile::link(outside.filePath("keep"), trash + "/files/link"));
         };
         const QString homeTrash = file("home/.local/share/Trash"), uid = QString::number(::getuid());
-        QVERIFY(touch(outside.filePath("keep/inside.txt")) && touch(outside.filePath("files/victim.txt")));
+        QVERIFY(writeFile(outside.filePath("keep/inside.txt"), {}) && writeFile(outside.filePath("files/victim.txt"), {}));
         QCOMPARE(emptyTrashFolders(trashFolders({})), std::nullopt); // no trash yet: nothing to fail on
         fill(homeTrash);
         QCOMPARE(emptyTrashFolders(trashFolders({})), std::nullopt);
@@ -172,7 +162,8 @@ private slots:
         row("overview: KWin", "kwin", "overview", 1, {"kwin invokeShortcut Overview"});
         row("overview: nothing", "", "overview", 1, {}, "Mission Control has no counterpart");
         row("show desktop: KWin", "kwin", "showDesktop", 1, {"kwin invokeShortcut Show Desktop"});
-        row("show desktop: other Wayland", "shell", "showDesktop", 1, {}, "this Wayland compositor offers no way");
+        row("show desktop: other Wayland", "shell", "showDesktop", 1, {},
+            "Cannot show the desktop: this Wayland compositor offers no way");
     }
     void actionsReachTheDesktopServices()
     {
@@ -212,7 +203,7 @@ private slots:
         writeTool("plasma-apply-colorscheme", "echo \"$@\" > \"$HOME/applied\"\n");
         qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
         const ActionResult error = actions.toggleDarkMode();
-        const QByteArray written = read(desktop.contains("GNOME") ? config.filePath("glib-2.0/settings/keyfile") : file("home/applied"));
+        const QByteArray written = readFile(desktop.contains("GNOME") ? config.filePath("glib-2.0/settings/keyfile") : file("home/applied"));
         QVERIFY2(error ? error->contains(outcome) : written.contains(outcome.toUtf8()), qPrintable(error.failureOr("success")));
         if (scheme == "1")
             QVERIFY(calls().contains("portal Read org.freedesktop.appearance color-scheme"));
@@ -230,10 +221,10 @@ private slots:
                  {"PRETTY_HOSTNAME=\"Ada's Desk\"\n", "Ada's Desk"}, {"CHASSIS=laptop\nPRETTY_HOSTNAME=Studio\n", "Studio"},
                  {"PRETTY_HOSTNAME=\"The \\\"Big\\\" One\"", "The \"Big\" One"}, {"PRETTY_HOSTNAME=\"Zoë’s Mac\"", "Zoë’s Mac"},
                  {"CHASSIS=desktop\n", QSysInfo::machineHostName()}, {"PRETTY_HOSTNAME=\n", QSysInfo::machineHostName()}}) {
-            QVERIFY(touch(file("machine-info"), info));
+            QVERIFY(writeFile(file("machine-info"), info));
             QCOMPARE(local.localizedName(), pretty);
         }
-        QVERIFY(touch(file("machine-info"), "PRETTY_HOSTNAME=Kitchen\n"));
+        QVERIFY(writeFile(file("machine-info"), "PRETTY_HOSTNAME=Kitchen\n"));
         for (const auto &[services, pretty, delay, expected] : QList<std::tuple<QString, QString, QString, QString>>{
                  {"hostname1", "Ada's\tDesk\n", "0", "Ada's Desk"}, {"hostname1", "", "0", "studio"},
                  {"", "", "0", "Kitchen"}, {"hostname1", "Slow Desk", "3", "Slow Desk"}}) {

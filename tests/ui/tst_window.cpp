@@ -41,14 +41,6 @@ QList<QQuickItem *> itemsNamed(QQuickItem *root, const QString &name)
 
 QPoint centreOf(QQuickItem *item) { return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint(); }
 
-QStringList ids(const QList<AppItem> &items)
-{
-    QStringList result;
-    for (const AppItem &item : items)
-        result.append(item.bundleIdentifier);
-    return result;
-}
-
 } // namespace
 
 class TestWindow : public QObject {
@@ -261,7 +253,7 @@ private slots:
         QCOMPARE(listCount(), 1);
         TRY_COMPARE(scrollBar(), int(Qt::ScrollBarAlwaysOff)); // nothing to scroll
         click(item("appRow_com.example.safari")); // the filtered row's own app
-        QCOMPARE(ids(m_store->selectedApps()), QStringList{"com.example.safari"});
+        QVERIFY(m_store->selectedApps().size() == 1 && m_store->selectedApps().first().bundleIdentifier == "com.example.safari");
         QVERIFY(item("clearSearch")->isVisible());
         showTab("About");
         QVERIFY(itemsNamed(m_window->contentItem(), "searchField").isEmpty());
