@@ -224,6 +224,6 @@ settle 1 # and it stays
 kill -0 "$stubborn" 2>/dev/null || fail "the refusing Stubborn was ended"
 grep -q TERM "$work/Quiet.log" "$work/Stubborn.log" && fail "an application with windows got SIGTERM"
 grep -q "close asked" "$work/Quiet.log" || fail "Quiet was not asked to close"
-grep -E '^\[(AppleScript|Minimize|Hide)\] ' "$work/desktop.log" && fail "a window-control action failed"
+grep -E '^\[(AppleScript|Minimize|Hide|WindowControl)\] ' "$work/desktop.log" && fail "a window-control action failed"
 kill -0 "${pids[-1]}" || fail "the program is gone"
 echo "PASS: under $mode: frontmost by the phone and from outside, hide, minimise, restore, show desktop, $overview, polite quit"
