@@ -123,7 +123,7 @@ class TestTransport : public QObject {
             ? phone : nullptr;
     }
 
-    static void write(QTcpSocket *phone, const QByteArray &bytes) { phone->write(bytes), phone->flush(); }
+    static void write(QTcpSocket *phone, const QByteArray &bytes) { phone->write(bytes); phone->flush(); }
 
 private slots:
     void init()
