@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QThreadPool>
 
+#include <ranges>
+
 #include <sys/stat.h>
 
 namespace {
@@ -98,8 +100,8 @@ class DesktopEntriesTest : public QObject, ServerFixture {
         writeFile(one + "org.test.Garbage.desktop", QByteArray("\x00\xff[Desktop\n=\x01", 14));
         QFile::link(root.filePath("nowhere"), one + "org.test.Dangling.desktop");
         // A FIFO blocks whoever opens it: GIO's own scan would wait here for good.
-        mkfifo(QFile::encodeName(local + "/applications/org.test.Pipe.desktop").constData(), 0600);
-        mkfifo(QFile::encodeName(one + "org.test.Pipe.desktop").constData(), 0600);
+        for (const QString &fifo : {local + "/applications/org.test.Pipe.desktop", one + "org.test.Pipe.desktop", root.filePath("fifo")})
+            mkfifo(QFile::encodeName(fifo).constData(), 0600);
         QDir().mkpath(one + "org.test.Dir.desktop");
         writeFile(root.filePath("etc/mimeapps.list"), "[Default Applications]\ninode/directory=org.test.Files.desktop\n");
 
@@ -122,7 +124,6 @@ class DesktopEntriesTest : public QObject, ServerFixture {
             QDir().mkpath(QFileInfo(path).path());
             solidImage(side, colour).save(path);
         }
-        mkfifo(QFile::encodeName(root.filePath("fifo")).constData(), 0600);
     }
 
 private slots:
@@ -143,9 +144,7 @@ private slots:
     {
         const QByteArray generic = *IconCache::renderPng(AppIcon());
         for (const Case &c : cases()) {
-            if (c.id.isEmpty())
-                continue;
-            const InstalledApp app = find(c.id);
+            const InstalledApp app = find(c.id); // none for the entries only written
             QVERIFY2(c.name.isEmpty() == app.bundleID.isEmpty(), qPrintable(c.id));
             if (app.bundleID.isEmpty())
                 continue;
@@ -166,9 +165,7 @@ private slots:
         QCOMPARE(store->allInstalledApps().first().bundleID, QString("org.test.Files"));
         QCOMPARE(appNames(store->allInstalledApps()).count("Files"), 1);
 
-        auto record = [](const QString &id, const QString &name) {
-            return InstalledApp{QUuid::createUuid(), id, name, AppIcon(), "/apps/" + id};
-        };
+        auto record = [](const QString &id, const QString &name) { return InstalledApp{QUuid::createUuid(), id, name, AppIcon(), "/apps/" + id}; };
         const QList<InstalledApp> bundles{record("com.apple.finder", "Finder"), record("a.ant", "Ant")};
         const QList<InstalledApp> menu{record("z.zed", "Zed"), record("a.ant", "Ant entry"), record("o.files", "Files")};
         const struct { bool finderInstalled, fileManager; QStringList expected; } merges[] = {
@@ -229,10 +226,6 @@ private slots:
         QCOMPARE(appNames(apps), QStringList({"Finder", "", "aardvark", "Apple", "banana", "Bare", "cherry", "Dotted", "Escape",
                                               "My.Tool", "Plain Name", "Shown", "Twin", "Twin", "Typed"}));
         QCOMPARE(apps.at(12).bundleID + apps.at(13).bundleID, QString("x.4x.5"));
-        const QList<std::pair<const char *, QString>> expectedNames{
-            {"a.display", "Shown"}, {"a.named", "Plain Name"}, {"a.tool", "My.Tool"}, {"a.typed", "Typed"}, {"a.blank", ""}};
-        for (const auto &[id, name] : expectedNames)
-            QCOMPARE(byId(apps, id).name, name);
         QCOMPARE(byId(apps, "i.bare").icon->filePath(), bare + "/Contents/Resources/AppIcon.icns");
         QCOMPARE(byId(apps, "i.dotted").icon->filePath(), dotted + "/Contents/Resources/Logo.png");
         // Without a usable icon file it is the generic one.
@@ -282,8 +275,7 @@ private slots:
         store->toggleSelection(find("org.test.Abs"));
         QVERIFY(!store->selectedApps().last().iconData);
         TRY_COMPARE(phone.kinds().count(TDMessageKind::appListUpdate), lists + 2);
-        const auto last = std::find_if(phone.received.rbegin(), phone.received.rend(),
-                                       [](const TDMessage &m) { return m.is<td::AppListUpdate>(); });
+        const auto last = std::ranges::find_if(phone.received | std::views::reverse, &TDMessage::is<td::AppListUpdate>);
         const auto *updated = last->get<td::AppListUpdate>();
         QVERIFY(updated->apps.size() == 3);
         QCOMPARE(middle(updated->apps.last().iconData), QColor(Qt::cyan));
