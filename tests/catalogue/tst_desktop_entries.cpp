@@ -20,8 +20,6 @@
 #include <QTest>
 #include <QThreadPool>
 
-#include <ranges>
-
 #include <sys/stat.h>
 
 namespace {
@@ -275,7 +273,7 @@ private slots:
         store->toggleSelection(find("org.test.Abs"));
         QVERIFY(!store->selectedApps().last().iconData);
         TRY_COMPARE(phone.kinds().count(TDMessageKind::appListUpdate), lists + 2);
-        const auto last = std::ranges::find_if(phone.received | std::views::reverse, &TDMessage::is<td::AppListUpdate>);
+        const auto last = std::ranges::find_if(phone.received.rbegin(), phone.received.rend(), &TDMessage::is<td::AppListUpdate>);
         const auto *updated = last->get<td::AppListUpdate>();
         QVERIFY(updated->apps.size() == 3);
         QCOMPARE(middle(updated->apps.last().iconData), QColor(Qt::cyan));
