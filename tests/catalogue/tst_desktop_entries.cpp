@@ -30,6 +30,9 @@ InstalledApp byId(const QList<InstalledApp> &apps, const QString &id)
     return it == apps.end() ? InstalledApp{} : *it;
 }
 
+// The colour in the middle of a 128-pixel PNG; invalid without one.
+QColor middle(const std::optional<QByteArray> &png) { return QImage::fromData(png.value_or(QByteArray()), "PNG").pixelColor(64, 64); }
+
 QVariantMap identified(const QString &identifier, QVariantMap more = {})
 {
     more.insert("CFBundleIdentifier", identifier);
@@ -95,8 +98,8 @@ class DesktopEntriesTest : public QObject, ServerFixture {
         writeFile(one + "org.test.Garbage.desktop", QByteArray("\x00\xff[Desktop\n=\x01", 14));
         QFile::link(root.filePath("nowhere"), one + "org.test.Dangling.desktop");
         // A FIFO blocks whoever opens it: GIO's own scan would wait here for good.
-        mkfifo(QFile::encodeName(local + "/applications/org.test.Pipe.desktop").constData(), 0600);
-        mkfifo(QFile::encodeName(one + "org.test.Pipe.desktop").constData(), 0600);
+        for (const QString &fifo : {local + "/applications/org.test.Pipe.desktop", one + "org.test.Pipe.desktop", root.filePath("fifo")})
+            mkfifo(QFile::encodeName(fifo).constData(), 0600);
         QDir().mkpath(one + "org.test.Dir.desktop");
         writeFile(root.filePath("etc/mimeapps.list"), "[Default Applications]\ninode/directory=org.test.Files.desktop\n");
 
@@ -119,7 +122,6 @@ class DesktopEntriesTest : public QObject, ServerFixture {
             QDir().mkpath(QFileInfo(path).path());
             solidImage(side, colour).save(path);
         }
-        mkfifo(QFile::encodeName(root.filePath("fifo")).constData(), 0600);
     }
 
 private slots:
@@ -127,10 +129,9 @@ private slots:
     {
         // GLib reads these once, at its first call: they are set before anything
         // asks. The fixture's home then takes HOME and the config and cache folders.
-        const QList<std::pair<const char *, QString>> environment = {
-            {"XDG_DATA_HOME", local}, {"XDG_DATA_DIRS", sys1 + ':' + sys2}, {"XDG_CONFIG_DIRS", root.filePath("etc")},
-            {"XDG_CURRENT_DESKTOP", "KDE"}, {"LANGUAGE", "de_DE"}};
-        for (const auto &[name, value] : environment)
+        for (const auto &[name, value] : QList<std::pair<const char *, QString>>{
+                 {"XDG_DATA_HOME", local}, {"XDG_DATA_DIRS", sys1 + ':' + sys2}, {"XDG_CONFIG_DIRS", root.filePath("etc")},
+                 {"XDG_CURRENT_DESKTOP", "KDE"}, {"LANGUAGE", "de_DE"}})
             qputenv(name, value.toUtf8());
         makeTree();
         setUp(&applications);
@@ -141,17 +142,14 @@ private slots:
     {
         const QByteArray generic = *IconCache::renderPng(AppIcon());
         for (const Case &c : cases()) {
-            if (c.id.isEmpty())
-                continue;
-            const InstalledApp app = find(c.id);
+            const InstalledApp app = find(c.id); // none for the entries only written
             QVERIFY2(c.name.isEmpty() == app.bundleID.isEmpty(), qPrintable(c.id));
             if (app.bundleID.isEmpty())
                 continue;
             QCOMPARE(app.name, c.name);
             QCOMPARE(app.path, c.dir + '/' + c.file);
             const std::optional<QByteArray> png = store->pngIconData(app);
-            const QImage image = QImage::fromData(png.value_or(QByteArray()), "PNG");
-            QVERIFY2(c.icon.isValid() ? image.pixelColor(64, 64) == c.icon : *png == generic, qPrintable(c.id));
+            QVERIFY2(c.icon.isValid() ? middle(png) == c.icon : *png == generic, qPrintable(c.id));
         }
         for (const char *id : {"org.test.Link", "org.test.Garbage", "org.test.Dangling", "org.test.Dir", "org.test.Pipe"})
             QVERIFY2(find(id).bundleID.isEmpty(), id);
@@ -165,9 +163,7 @@ private slots:
         QCOMPARE(store->allInstalledApps().first().bundleID, QString("org.test.Files"));
         QCOMPARE(appNames(store->allInstalledApps()).count("Files"), 1);
 
-        auto record = [](const QString &id, const QString &name) {
-            return InstalledApp{QUuid::createUuid(), id, name, AppIcon(), "/apps/" + id};
-        };
+        auto record = [](const QString &id, const QString &name) { return InstalledApp{QUuid::createUuid(), id, name, AppIcon(), "/apps/" + id}; };
         const QList<InstalledApp> bundles{record("com.apple.finder", "Finder"), record("a.ant", "Ant")};
         const QList<InstalledApp> menu{record("z.zed", "Zed"), record("a.ant", "Ant entry"), record("o.files", "Files")};
         const struct { bool finderInstalled, fileManager; QStringList expected; } merges[] = {
@@ -175,10 +171,8 @@ private slots:
             {false, true, {"Files", "Ant", "Zed"}},
             {false, false, {"Finder", "Ant", "Files", "Zed"}},
         };
-        for (const auto &[installed, hasFileManager, expected] : merges) {
-            const auto fileManager = hasFileManager ? std::optional(menu.last()) : std::nullopt;
-            QCOMPARE(appNames(DesktopApps::merge(bundles, installed, menu, fileManager)), expected);
-        }
+        for (const auto &[installed, fileManager, expected] : merges)
+            QCOMPARE(appNames(DesktopApps::merge(bundles, installed, menu, fileManager ? std::optional(menu.last()) : std::nullopt)), expected);
     }
 
     // Only NAME.app folders directly in a root; the first identifier wins,
@@ -209,9 +203,14 @@ private slots:
         QVERIFY(found.at(1).id != found.at(3).id);
     }
 
-    void bundleNamesAndIconsFallBack()
+    // Names and icons fall back; sorted by name, case-insensitively, equal
+    // names in the order found, Finder first.
+    void bundleNamesIconsAndOrder()
     {
         const QString dir = root.filePath("fallback");
+        const QStringList found = {"banana", "Apple", "cherry", "aardvark", "Twin", "Twin"};
+        for (int i = 0; i < found.size(); ++i)
+            makeBundle(dir, QString("%1.app").arg(i), identified(QString("x.%1").arg(i), {{"CFBundleName", found[i]}}));
         makeBundle(dir, "Display.app", identified("a.display", {{"CFBundleDisplayName", "Shown"}, {"CFBundleName", "Plain"}}));
         makeBundle(dir, "Named.app", identified("a.named", {{"CFBundleName", "Plain Name"}}), PlistFormat::Binary);
         makeBundle(dir, "My.Tool.app", identified("a.tool"));
@@ -222,27 +221,14 @@ private slots:
         makeBundle(dir, "Escape.app", identified("i.escape", {{"CFBundleIconFile", "../../Other.icns"}}));
 
         const QList<InstalledApp> apps = AppScanner::scan({dir});
-        const QList<std::pair<const char *, QString>> expectedNames{
-            {"a.display", "Shown"}, {"a.named", "Plain Name"}, {"a.tool", "My.Tool"}, {"a.typed", "Typed"}, {"a.blank", ""}};
-        for (const auto &[id, name] : expectedNames)
-            QCOMPARE(byId(apps, id).name, name);
+        QCOMPARE(appNames(apps), QStringList({"Finder", "", "aardvark", "Apple", "banana", "Bare", "cherry", "Dotted", "Escape",
+                                              "My.Tool", "Plain Name", "Shown", "Twin", "Twin", "Typed"}));
+        QCOMPARE(apps.at(12).bundleID + apps.at(13).bundleID, QString("x.4x.5"));
         QCOMPARE(byId(apps, "i.bare").icon->filePath(), bare + "/Contents/Resources/AppIcon.icns");
         QCOMPARE(byId(apps, "i.dotted").icon->filePath(), dotted + "/Contents/Resources/Logo.png");
         // Without a usable icon file it is the generic one.
         QCOMPARE(byId(apps, "a.tool").icon->filePath(), QString());
         QCOMPARE(byId(apps, "i.escape").icon->filePath(), QString());
-    }
-
-    // By name, case-insensitively, equal names in the order found, Finder first.
-    void sortsByNameWithFinderFirst()
-    {
-        const QString dir = root.filePath("sorted");
-        const QStringList found = {"banana", "Apple", "cherry", "aardvark", "Twin", "Twin"};
-        for (int i = 0; i < found.size(); ++i)
-            makeBundle(dir, QString("%1.app").arg(i), identified(QString("x.%1").arg(i), {{"CFBundleName", found[i]}}));
-        const QList<InstalledApp> apps = AppScanner::scan({dir});
-        QCOMPARE(appNames(apps), QStringList({"Finder", "aardvark", "Apple", "banana", "cherry", "Twin", "Twin"}));
-        QCOMPARE(apps.at(5).bundleID + apps.at(6).bundleID, QString("x.4x.5"));
     }
 
     void storePublishesTheScanOnce()
@@ -278,11 +264,8 @@ private slots:
         const TDMessage message = phone.take();
         const auto *list = message.get<td::AppListUpdate>();
         QVERIFY(list && list->apps.size() == 2 && list->apps.at(1).bundleIdentifier == "kde4-kate");
-        const QColor colours[] = {Qt::blue, Qt::green};
-        for (int i = 0; i < 2; ++i) {
-            const QImage icon = QImage::fromData(list->apps.at(i).iconData.value_or(QByteArray()), "PNG");
-            QCOMPARE(icon.pixelColor(64, 64), colours[i]);
-        }
+        QCOMPARE(middle(list->apps.at(0).iconData), QColor(Qt::blue));
+        QCOMPARE(middle(list->apps.at(1).iconData), QColor(Qt::green));
         // The changed selection goes out, and the icon rendered after it by
         // itself: the last list has it.
         QVERIFY(QFile::remove(store->iconCacheDirectory() + "/org.test.Abs.png"));
@@ -290,12 +273,10 @@ private slots:
         store->toggleSelection(find("org.test.Abs"));
         QVERIFY(!store->selectedApps().last().iconData);
         TRY_COMPARE(phone.kinds().count(TDMessageKind::appListUpdate), lists + 2);
-        const auto last = std::find_if(phone.received.rbegin(), phone.received.rend(),
-                                       [](const TDMessage &m) { return m.is<td::AppListUpdate>(); });
+        const auto last = std::ranges::find_if(phone.received.rbegin(), phone.received.rend(), &TDMessage::is<td::AppListUpdate>);
         const auto *updated = last->get<td::AppListUpdate>();
         QVERIFY(updated->apps.size() == 3);
-        const QImage icon = QImage::fromData(updated->apps.last().iconData.value_or(QByteArray()), "PNG");
-        QCOMPARE(icon.pixelColor(64, 64), QColor(Qt::cyan));
+        QCOMPARE(middle(updated->apps.last().iconData), QColor(Qt::cyan));
     }
 
     // Launch requests for IDs that are not installed are answered from the
