@@ -4,6 +4,7 @@
 #include "platform/freedesktop/DesktopSession.h"
 #include "platform/freedesktop/WindowReport.h"
 #include "platform/kwin/KWinWindowControl.h"
+#include "platform/linux/LinuxApplicationServices.h"
 #include "platform/freedesktop/CgroupApplication.h"
 #include "platform/freedesktop/DesktopEntryIndex.h"
 #include "platform/freedesktop/RunningApplicationMatcher.h"
@@ -43,6 +44,26 @@ public slots:
 
 private:
     QString m_pending;
+};
+
+// Lists one window of this process and refuses every request about it.
+class RefusingWindows : public WindowControl {
+public:
+    std::optional<FocusedApplication> focused() override { return std::nullopt; }
+    QList<DesktopWindow> windows() override
+    {
+        DesktopWindow window;
+        window.id = QStringLiteral("7");
+        window.pid = ::getpid();
+        return {window};
+    }
+    ActionResult activate(const QString &) override { return refused(); }
+    ActionResult restore(const QStringList &) override { return refused(); }
+    ActionResult minimize(const QStringList &) override { return refused(); }
+    ActionResult close(const QStringList &) override { return refused(); }
+    ActionResult toggleShowingDesktop() override { return refused(); }
+    ActionResult toggleOverview() override { return refused(); }
+    static ActionResult refused() { return QStringLiteral("the compositor refused"); }
 };
 
 class ProcessMatchingTest : public QObject {
@@ -264,6 +285,19 @@ private slots:
         QTEST(int(session.windowControl), "expected");
         QTEST(session.dataControl, "dataControl");
         QCOMPARE(session.wayland, wayland);
+    }
+
+    // The phone's window requests get no answer: a refusal is logged.
+    void refusedWindowRequestsAreLogged()
+    {
+        RefusingWindows windows;
+        LinuxApplicationServices services(windows);
+        const RunningApplication app{::getpid(), QStringLiteral("org.example.Windowed"), {}, {}};
+        for (const auto request : {&LinuxApplicationServices::unhide, &LinuxApplicationServices::activate,
+                                   &LinuxApplicationServices::hide, &LinuxApplicationServices::terminate}) {
+            QTest::ignoreMessage(QtWarningMsg, "the compositor refused");
+            (services.*request)(app);
+        }
     }
 };
 
