@@ -35,23 +35,17 @@ QString makeAppBundle(const QString &root, const QString &name, const QString &b
     return bundle;
 }
 
-QStringList sampleAppNames(int count)
+void makeCatalogue(const QString &root, int count, int iconSide)
 {
     QStringList names = QStringLiteral(
         "Safari,Mail,Calendar,Notes,Music,Photos,Messages,Maps,Terminal,Xcode,Slack,Spotify,"
         "Visual Studio Code,Figma,Notion,Zoom,Discord,Firefox,Google Chrome,Preview,TextEdit,"
         "Calculator,System Settings,Activity Monitor,Keynote,Pages,Numbers,FaceTime,Reminders,"
         "Podcasts,Books,Weather,Clock,Stocks,Home,Shortcuts,Font Book,Automator,iMovie,GarageBand")
-                            .split(',')
-                            .mid(0, count);
+                            .split(',').mid(0, count);
     for (int i = int(names.size()); i < count; ++i)
         names.append(QStringLiteral("Utility %1").arg(i + 1, 3, 10, QLatin1Char('0')));
-    return names;
-}
-
-void makeCatalogue(const QString &root, int count, int iconSide)
-{
-    for (const QString &name : sampleAppNames(count))
+    for (const QString &name : names)
         makeAppBundle(root, name, "com.example." + name.toLower().remove(' '), iconSide);
 }
 

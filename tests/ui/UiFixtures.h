@@ -13,10 +13,8 @@ QString makeAppBundle(const QString &root, const QString &name, const QString &b
 // A recognisable square icon: a coloured rounded square with a letter.
 QImage sampleIcon(const QString &name, int side);
 
-// `count` plausible application names, no two alike.
-QStringList sampleAppNames(int count);
-
-// Fills `root` with `count` bundles named by sampleAppNames, as com.example.<name>.
+// Fills `root` with `count` bundles of plausible application names, no two
+// alike, as com.example.<name>.
 void makeCatalogue(const QString &root, int count, int iconSide);
 
 // Toggles the selection of each app with one of these names, in this order.
