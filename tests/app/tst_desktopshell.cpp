@@ -52,27 +52,6 @@ struct Child {
     }
 };
 
-// A listener on `path` whose peer credentials are another user's: bound as
-// root, listening once the user is changed; it accepts and keeps quiet.
-pid_t otherUsersSocket(const QString &path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    const pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    // Only system calls from here on: the parent has threads.
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, name.constData(), sizeof address.sun_path - 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    unlink(address.sun_path);
-    if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
-        || setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0 || listen(fd, 4) != 0)
-        _exit(1);
-    for (;;)
-        accept(fd, nullptr, nullptr);
-}
-
 } // namespace
 
 class TestDesktopShell : public QObject {
@@ -305,8 +284,22 @@ private slots:
             if (first == "stopped program")
                 QVERIFY(kill(firstProgram->process.processId(), SIGSTOP) == 0);
         } else {
+            // A listener whose peer credentials are another user's: bound as
+            // root, listening once the user is changed; it accepts and keeps quiet.
             const QString path = env.value("XDG_RUNTIME_DIR") + "/com.larkspire.Tendril.socket";
-            other.pid = otherUsersSocket(path);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path - 1);
+            other.pid = fork();
+            if (other.pid == 0) { // only system calls from here on: the parent has threads
+                const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+                unlink(address.sun_path);
+                if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+                    || setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0 || listen(fd, 4) != 0)
+                    _exit(1);
+                for (;;)
+                    accept(fd, nullptr, nullptr);
+            }
             QVERIFY(other.pid > 0);
             QLocalSocket probe; // the child listens once this connects
             TRY_VERIFY((probe.abort(), probe.connectToServer(path), probe.waitForConnected(100)));
