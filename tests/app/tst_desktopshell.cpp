@@ -17,6 +17,7 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTemporaryFile>
 
@@ -41,16 +42,6 @@ struct RecordingNotifications : DesktopNotifications {
 };
 
 constexpr uid_t kOtherUser = 65534;
-
-// A forked child, killed and reaped with the test case, failed or not.
-struct Child {
-    pid_t pid = 0;
-    ~Child()
-    {
-        if (pid > 0 && kill(pid, SIGKILL) == 0)
-            waitpid(pid, nullptr, 0);
-    }
-};
 
 } // namespace
 
@@ -277,7 +268,11 @@ private slots:
             QVERIFY(mkdir(QFile::encodeName(ownFolder), 0700) == 0 && chown(QFile::encodeName(ownFolder), kOtherUser, kOtherUser) == 0);
 
         std::optional<Program> firstProgram;
-        Child other;
+        pid_t otherPid = 0; // a forked child, killed and reaped with the test case, failed or not
+        const auto reapOther = qScopeGuard([&] {
+            if (otherPid > 0 && kill(otherPid, SIGKILL) == 0)
+                waitpid(otherPid, nullptr, 0);
+        });
         if (program) {
             firstProgram.emplace(TENDRIL_BINARY, QStringList{"--port", "0"}, env);
             QCOMPARE(firstProgram->lines("\\[Server\\] Listening on port \\d+"), 1);
@@ -290,8 +285,8 @@ private slots:
             sockaddr_un address{};
             address.sun_family = AF_UNIX;
             std::strncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path - 1);
-            other.pid = fork();
-            if (other.pid == 0) { // only system calls from here on: the parent has threads
+            otherPid = fork();
+            if (otherPid == 0) { // only system calls from here on: the parent has threads
                 const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
                 unlink(address.sun_path);
                 if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
@@ -300,7 +295,7 @@ private slots:
                 for (;;)
                     accept(fd, nullptr, nullptr);
             }
-            QVERIFY(other.pid > 0);
+            QVERIFY(otherPid > 0);
             QLocalSocket probe; // the child listens once this connects
             TRY_VERIFY((probe.abort(), probe.connectToServer(path), probe.waitForConnected(100)));
             probe.abort();
