@@ -74,7 +74,9 @@ private slots:
 
     void logLines()
     {
-        const auto line = [](LogStyle style) { return formatLogLine(QtWarningMsg, "tendril.actions", "[AppleScript] one\ntwo", style); };
+        const auto line = [](LogStyle style) {
+            return formatLogLine(QtWarningMsg, "tendril.actions", "[AppleScript] one\ntwo", style);
+        };
         const QRegularExpression terminal(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} warning tendril\.actions: \[AppleScript\] one two$)");
         QVERIFY2(terminal.match(line(LogStyle::terminal)).hasMatch(), qPrintable(line(LogStyle::terminal)));
         QCOMPARE(line(LogStyle::journal), "<4>[AppleScript] one two");
