@@ -61,12 +61,7 @@ struct RecordingScripts : ScriptHost {
     QMutex mutex;
     QStringList sources;
     ActionResult error;
-    ActionResult run(const QString &source) override
-    {
-        QMutexLocker lock(&mutex);
-        sources << source;
-        return error;
-    }
+    ActionResult run(const QString &source) override { QMutexLocker lock(&mutex); sources << source; return error; }
     // Every script started so far, once the pool has run them all.
     QStringList ran() { QThreadPool::globalInstance()->waitForDone(); QMutexLocker lock(&mutex); return sources; }
     void reset() { QMutexLocker lock(&mutex); sources.clear(); error = {}; }
@@ -112,11 +107,7 @@ struct FixedComputerName : ComputerName {
     QString name = QStringLiteral("Test Desk");
     QString localizedName() override { return name; }
     // The system's answer arriving late.
-    void rename(const QString &newName)
-    {
-        name = newName;
-        changed();
-    }
+    void rename(const QString &newName) { name = newName; changed(); }
 };
 
 struct FakePlatform {

@@ -55,12 +55,8 @@ struct ServerFixture {
         server->setListeningPort(port);
     }
 
-    void tearDown()
-    {
-        server.reset();
-        store.reset();
-        fake.reset();
-    }
+    // The server first: it holds the store and the fake services.
+    void tearDown() { server.reset(); store.reset(); fake.reset(); }
 
     // Starts listening with `pinValue` as the PIN; true once advertising.
     bool startServer(quint64 pinValue)

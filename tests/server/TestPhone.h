@@ -40,10 +40,6 @@ public:
     }
 
     bool waitConnected() { return socket.waitForConnected(scaledMs(5000)); }
-    bool isOpen() const
-    {
-        return (web ? web->state() : socket.state()) == QAbstractSocket::ConnectedState;
-    }
 
     void send(const TDMessage &message)
     {
@@ -54,6 +50,7 @@ public:
         socket.write(*makeFrame(*encodeMessage(message)));
         socket.flush();
     }
+    void sendAll(const QList<TDMessage> &messages) { for (const TDMessage &m : messages) send(m); }
 
     // Waits until `count` messages have arrived (or the time is up).
     bool waitFor(size_t count, int timeoutMs = 5000)

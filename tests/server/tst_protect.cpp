@@ -38,14 +38,17 @@ class ProtectTest : public QObject, ServerFixture {
     NotificationService service;
     FreedesktopNotifications notifications;
 
-    void makeServer()
+    // A server on the settings file, logging here; true once advertising.
+    bool restartServer()
     {
+        server.reset();
         settings = std::make_unique<AppSettings>(ActionLog([this](QtMsgType, const QString &l) { log << l; }));
         server = std::make_unique<MacServerService>(*store, &fake->platform);
         server->setListeningPort(port);
         server->setSettings(settings.get());
         server->setLog(ActionLog([this](QtMsgType, const QString &l) { log << l; }));
         server->approvals()->setNotifications(&notifications);
+        return startServer(4321);
     }
     void protect(const QStringList &approved)
     {
@@ -58,9 +61,9 @@ class ProtectTest : public QObject, ServerFixture {
         auto p = std::make_unique<TestPhone>(port, QHostAddress(QString::fromLatin1(from)));
         return p->waitConnected() ? std::move(p) : nullptr;
     }
-    bool closed(TestPhone &p, int ms = 5000)
+    bool closed(TestPhone &p)
     {
-        return QTest::qWaitFor([&] { return p.socket.state() == QAbstractSocket::UnconnectedState; }, scaledMs(ms));
+        return QTest::qWaitFor([&] { return p.socket.state() == QAbstractSocket::UnconnectedState; }, scaledMs(5000));
     }
 
 private slots:
@@ -77,8 +80,7 @@ private slots:
         setUp(nullptr, config->path());
         log.clear();
         service.calls.clear();
-        makeServer();
-        QVERIFY(startServer(4321));
+        QVERIFY(restartServer());
     }
     void cleanup() { tearDown(); settings.reset(); }
 
@@ -99,8 +101,7 @@ private slots:
         auto second = phone("127.0.0.2");
         TRY_COMPARE(server->approvals()->pendingPhones(), QStringList{"127.0.0.2"});
         TRY_COMPARE(service.calls.value(0), QString("Allow phone at 127.0.0.2? allow,Allow,deny,Deny"));
-        second->send(td::LockScreen{});
-        second->send(td::Ping{});
+        second->sendAll({td::LockScreen{}, td::Ping{}});
         first->send(td::Ping{});
         TRY_VERIFY(first->kinds().contains(TDMessageKind::pong));
         QVERIFY(second->received.empty());
@@ -179,9 +180,7 @@ private slots:
         auto p = phone("127.0.0.1");
         QVERIFY(p && p->waitFor(1));
         p->take();
-        p->send(td::LockScreen{});
-        p->send(td::EmptyTrash{});
-        p->send(td::Ping{});
+        p->sendAll({td::LockScreen{}, td::EmptyTrash{}, td::Ping{}});
         QVERIFY(p->take().is<td::Pong>());
         QVERIFY(fake->scripts.ran().isEmpty());
         QCOMPARE(log.filter("ignored until it pairs").size(), 1);
@@ -222,9 +221,7 @@ private slots:
         QFETCH(QString, forgotten);
         SettingsUserDefaults().setValue(AppSettings::approvedPhonesKey, stored);
         SettingsUserDefaults().setValue(AppSettings::requireApprovalKey, true);
-        server.reset();
-        makeServer();
-        QVERIFY(startServer(4321));
+        QVERIFY(restartServer());
         QCOMPARE(settings->approvedPhones(), approved);
         QCOMPARE(log.size(), approved.isEmpty() ? 1 : 0);
 

@@ -78,11 +78,11 @@ class ServerTest : public QObject, ServerFixture {
 
     std::unique_ptr<WebRemote> web;
 
-    // The web remote on a free loopback port, its links going to the server.
-    quint16 startWebRemote()
+    // The web remote on loopback (a free port unless `webPort`), its links going to the server.
+    quint16 startWebRemote(quint16 webPort = 0)
     {
         web = std::make_unique<WebRemote>();
-        web->setPort(0);
+        web->setPort(webPort);
         web->setListenAddress(QHostAddress::LocalHost);
         connect(web.get(), &WebRemote::newConnection, server->approvals(), &ConnectionGate::admit);
         web->start();
@@ -121,11 +121,7 @@ class ServerTest : public QObject, ServerFixture {
 
 private slots:
     void init() { setUp(); }
-    void cleanup()
-    {
-        web.reset();
-        tearDown();
-    }
+    void cleanup() { web.reset(); tearDown(); }
 
     void pinDrawsAreUniformAndFourDigits()
     {
@@ -245,9 +241,7 @@ private slots:
         const quint16 webPort = startWebRemote();
         TestPhone page(TestPhone::WebPage{}, webPort);
         QCOMPARE(page.take().get<td::MacHello>()->pin, QString());
-        page.send(td::LaunchApp{"com.example.editor"});
-        page.send(td::ShowDesktop{});
-        page.send(td::Ping{});
+        page.sendAll({td::LaunchApp{"com.example.editor"}, td::ShowDesktop{}, td::Ping{}});
         QVERIFY(page.take().is<td::Pong>());
         QVERIFY(fake->applications.calls.isEmpty() && fake->scripts.ran().isEmpty());
         page.send(td::IPhoneHello{server->pin()});
@@ -263,10 +257,7 @@ private slots:
     {
         QTcpServer taken;
         QVERIFY(taken.listen(QHostAddress::LocalHost, 0));
-        web = std::make_unique<WebRemote>();
-        web->setPort(taken.serverPort());
-        web->setListenAddress(QHostAddress::LocalHost);
-        web->start();
+        startWebRemote(taken.serverPort());
         QCOMPARE(web->problem(), QString("Port %1 is in use, retrying").arg(taken.serverPort()));
         QVERIFY(!web->isServing());
         taken.close();
@@ -281,11 +272,9 @@ private slots:
         startServer();
         auto phone = connectPhone();
         QVERIFY(phone);
-        for (const TDMessage &m : QList<TDMessage>{td::MacHello{"1", "x"}, td::PairingConfirmed{}, td::PairingRejected{},
-                                                    td::AppListUpdate{}, td::ToggleDoNotDisturb{}, td::RunningAppsUpdate{},
-                                                    td::FrontmostAppUpdate{}, td::Pong{}, td::Ping{},
-                                                    td::RequestAppList{}, td::RequestAppList{}})
-            phone->send(m);
+        phone->sendAll({td::MacHello{"1", "x"}, td::PairingConfirmed{}, td::PairingRejected{}, td::AppListUpdate{},
+                        td::ToggleDoNotDisturb{}, td::RunningAppsUpdate{}, td::FrontmostAppUpdate{}, td::Pong{}, td::Ping{},
+                        td::RequestAppList{}, td::RequestAppList{}});
         QVERIFY(phone->waitFor(7));
         QTest::qWait(scaledMs(150)); // anything the ignored ones caused would be here by now
         QCOMPARE(phone->kinds(), (QList<K>{K::pong, K::appListUpdate, K::appListUpdate, K::runningAppsUpdate,
@@ -297,10 +286,8 @@ private slots:
         phone->received.clear();
         fake->applications.installed["com.example.editor"] = "/Applications/Editor.app";
         fake->applications.running = {{21, "com.example.player", "Player", {}}};
-        for (const TDMessage &m : QList<TDMessage>{td::LaunchApp{"com.example.editor"}, td::QuitApp{"com.example.player"},
-                                                    td::HideApp{"com.example.player"}, td::AdjustVolume{0.5f}, td::LockScreen{},
-                                                    td::ClipboardPayload{"hello from the phone"}, td::RequestClipboard{}})
-            phone->send(m);
+        phone->sendAll({td::LaunchApp{"com.example.editor"}, td::QuitApp{"com.example.player"}, td::HideApp{"com.example.player"},
+                        td::AdjustVolume{0.5f}, td::LockScreen{}, td::ClipboardPayload{"hello from the phone"}, td::RequestClipboard{}});
         QCOMPARE(phone->take().get<td::ClipboardPayload>()->text, QStringLiteral("hello from the phone"));
         QCOMPARE(fake->applications.calls, (QStringList{"open /Applications/Editor.app", "terminate 21", "hide 21"}));
         TRY_COMPARE(fake->scripts.ran().size(), 2);
@@ -308,7 +295,6 @@ private slots:
         QCOMPARE(server->serverState(), ServerState::connected);
     }
 
-    // Only the timer's own report hides this program as frontmost.
     // The list goes out 0.05 s after each change of the selection, with the
     // selection as it is then, and only while a phone is connected.
     void selectionChangesSendOneCurrentListEach()
@@ -348,6 +334,7 @@ private slots:
         QCOMPARE(appLists(*phone).mid(1), (QList<QStringList>{current, current}));
     }
 
+    // Only the timer's own report hides this program as frontmost.
     void runningAppReportsFilterOnlyTheTimersOwnFrontmost()
     {
         startServer();
@@ -530,18 +517,11 @@ private slots:
             socket = std::make_unique<QTcpSocket>();
             socket->connectToHost(QHostAddress::LocalHost, port);
         }
-        const auto settled = [](const std::unique_ptr<QTcpSocket> &socket) {
-            return socket->bytesAvailable() > 0 || socket->state() == QAbstractSocket::UnconnectedState;
-        };
-        const auto unsettled = [&] { return std::count_if(sockets.begin(), sockets.end(), std::not_fn(settled)); };
-        TRY_COMPARE_WITHIN(unsettled(), 0, 20000);
+        const auto hanging = [](const auto &s) { return !s->bytesAvailable() && s->state() != QAbstractSocket::UnconnectedState; };
+        const auto open = [](const auto &s) { return s->state() == QAbstractSocket::ConnectedState; };
+        TRY_COMPARE_WITHIN(std::ranges::count_if(sockets, hanging), 0, 20000);
         // Only the one adopted last stays open.
-        const auto open = [&] {
-            return std::count_if(sockets.begin(), sockets.end(), [](const auto &socket) {
-                return socket->state() == QAbstractSocket::ConnectedState;
-            });
-        };
-        TRY_COMPARE(open(), 1);
+        TRY_COMPARE(std::ranges::count_if(sockets, open), 1);
         TRY_VERIFY(server->isConnected());
     }
 
