@@ -129,8 +129,8 @@ QList<ProcessRecord> ProcessTable::processes()
             settled = unchanged(known);
         if (!settled) {
             if (isNew) {
-                // Processes that were running before this program started
-                // are settled at once, rather than read in full for a while.
+                // One first seen when already past its youth (any process
+                // running when this program starts) is settled at once.
                 const std::optional<qint64> age = ageMs(m_encodedRoot + '/' + QByteArray::number(pid));
                 known.settlesAtMs = now + youngMs - std::clamp<qint64>(age.value_or(0), 0, youngMs);
             }

@@ -20,10 +20,10 @@ struct ProcessRecord {
 // Reads the processes of the current user from a proc file system (the real
 // /proc, or a tree a test builds). It runs for every process on every
 // running-app poll, so a process is read in full only while it is young
-// (started less than a few seconds ago); afterwards what was read is kept, and
-// checked again (owner, program, unit) every few dozen polls. A process is told from a later one with the same PID by its
-// directory's inode, which the directory listing gives for free. Not
-// thread-safe.
+// (started less than a few seconds ago); afterwards what was read is kept,
+// and checked again (owner, program, unit) every few dozen polls. A process
+// is told from a later one with the same PID by its directory's inode, which
+// the directory listing gives for free. Not thread-safe.
 class ProcessTable {
 public:
     explicit ProcessTable(QString root = QStringLiteral("/proc"));
