@@ -107,3 +107,13 @@ QImage solidImage(int side, QColor color)
     image.fill(color);
     return image;
 }
+
+QColor centre(const QImage &image)
+{
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
+QColor centre(const std::optional<QByteArray> &png)
+{
+    return centre(QImage::fromData(png.value_or(QByteArray()), "PNG"));
+}

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QVariantMap>
 
+#include <optional>
+
 // A temporary home: HOME points at it and the XDG folders fall back to it,
 // for as long as the object lives.
 class TemporaryHome {
@@ -33,6 +35,9 @@ QString makeBundle(const QString &root, const QString &entryName, const QVariant
 bool writeIcns(const QString &path, const QList<QImage> &images);
 
 QImage solidImage(int side, QColor color);
+// The colour at the centre of an image, or of a PNG; invalid for none.
+QColor centre(const QImage &image);
+QColor centre(const std::optional<QByteArray> &png);
 
 // The names of `apps` (installed apps or their records), in order.
 template <class Apps>

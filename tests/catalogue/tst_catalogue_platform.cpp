@@ -33,8 +33,6 @@ namespace {
 
 const QString key = QStringLiteral("tendril.selections.v3");
 
-QColor centre(const QImage &image) { return image.pixelColor(image.width() / 2, image.height() / 2); }
-
 // The process's peak resident size, and the CPU time of the calling thread,
 // not the clock on the wall.
 struct Cost { long peakKb; double cpuMs; };

@@ -30,9 +30,6 @@ InstalledApp byId(const QList<InstalledApp> &apps, const QString &id)
     return it == apps.end() ? InstalledApp{} : *it;
 }
 
-// The colour in the middle of a 128-pixel PNG; invalid without one.
-QColor middle(const std::optional<QByteArray> &png) { return QImage::fromData(png.value_or(QByteArray()), "PNG").pixelColor(64, 64); }
-
 QVariantMap identified(const QString &identifier, QVariantMap more = {})
 {
     more.insert("CFBundleIdentifier", identifier);
@@ -149,7 +146,7 @@ private slots:
             QCOMPARE(app.name, c.name);
             QCOMPARE(app.path, c.dir + '/' + c.file);
             const std::optional<QByteArray> png = store->pngIconData(app);
-            QVERIFY2(c.icon.isValid() ? middle(png) == c.icon : *png == generic, qPrintable(c.id));
+            QVERIFY2(c.icon.isValid() ? centre(png) == c.icon : *png == generic, qPrintable(c.id));
         }
         for (const char *id : {"org.test.Link", "org.test.Garbage", "org.test.Dangling", "org.test.Dir", "org.test.Pipe"})
             QVERIFY2(find(id).bundleID.isEmpty(), id);
@@ -264,8 +261,8 @@ private slots:
         const TDMessage message = phone.take();
         const auto *list = message.get<td::AppListUpdate>();
         QVERIFY(list && list->apps.size() == 2 && list->apps.at(1).bundleIdentifier == "kde4-kate");
-        QCOMPARE(middle(list->apps.at(0).iconData), QColor(Qt::blue));
-        QCOMPARE(middle(list->apps.at(1).iconData), QColor(Qt::green));
+        QCOMPARE(centre(list->apps.at(0).iconData), QColor(Qt::blue));
+        QCOMPARE(centre(list->apps.at(1).iconData), QColor(Qt::green));
         // The changed selection goes out, and the icon rendered after it by
         // itself: the last list has it.
         QVERIFY(QFile::remove(store->iconCacheDirectory() + "/org.test.Abs.png"));
@@ -276,7 +273,7 @@ private slots:
         const auto last = std::ranges::find_if(phone.received.rbegin(), phone.received.rend(), &TDMessage::is<td::AppListUpdate>);
         const auto *updated = last->get<td::AppListUpdate>();
         QVERIFY(updated->apps.size() == 3);
-        QCOMPARE(middle(updated->apps.last().iconData), QColor(Qt::cyan));
+        QCOMPARE(centre(updated->apps.last().iconData), QColor(Qt::cyan));
     }
 
     // Launch requests for IDs that are not installed are answered from the
