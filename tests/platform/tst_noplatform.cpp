@@ -46,7 +46,7 @@ private slots:
         QTest::newRow("desktop") << std::function([] { return actions.showDesktop(); });
         QTest::newRow("overview") << std::function([] { return actions.overview(); });
         QTest::newRow("volume") << std::function([] { return actions.setOutputVolume(50); });
-        QTest::newRow("minimize") << std::function([] { return actions.minimize({.processIdentifier = 1}); });
+        QTest::newRow("minimize") << std::function([] { return actions.minimize(RunningApplication{1, {}, {}, {}}); });
         QTest::newRow("screenshot") << std::function([] { return capture.capture("/tmp/x.png"); });
         QTest::newRow("windows") << std::function([] { return applications.windowSteeringUnavailable(); });
         QTest::newRow("open") << std::function([] {
