@@ -128,16 +128,18 @@ QList<ProcessRecord> ProcessTable::processes()
         if (settled && (quint64(pid) + poll) % recheckEvery == 0)
             settled = unchanged(known);
         if (!settled) {
-            if (isNew) {
-                // One first seen when already past its youth (any process
-                // running when this program starts) is settled at once.
-                const std::optional<qint64> age = ageMs(m_encodedRoot + '/' + QByteArray::number(pid));
-                known.settlesAtMs = now + youngMs - std::clamp<qint64>(age.value_or(0), 0, youngMs);
-            }
             known.inode = inode;
             std::optional<ProcessRecord> record = process(pid);
             known.ours = record.has_value();
             known.record = record ? std::move(*record) : ProcessRecord{pid, {}, {}, {}};
+            if (isNew) {
+                // One of ours first seen when already past its youth (any
+                // running when this program starts) is settled at once;
+                // another user's costs only a stat() while young.
+                const std::optional<qint64> age =
+                    known.ours ? ageMs(m_encodedRoot + '/' + QByteArray::number(pid)) : std::nullopt;
+                known.settlesAtMs = now + youngMs - std::clamp<qint64>(age.value_or(0), 0, youngMs);
+            }
         }
         known.seenInPoll = poll;
         if (known.ours)
